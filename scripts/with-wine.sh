@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Runs one command in the project's Wine environment and tears down what it started.
+#   scripts/with-wine.sh COMMAND [ARGS...]
+# Wine keeps its prefix and its idea of $HOME inside the build tree (KX_WINE_STATE,
+# default build/wine), so nothing lands in the real home; the code page is 932; a
+# persistent wineserver makes each process start in milliseconds; an Xvfb display is
+# started when none is set. Both are stopped by process id when the command ends.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+state=${KX_WINE_STATE:-$root/build/wine}
+mkdir -p "$state/home"
+
+export WINEPREFIX="$state/prefix"
+export HOME="$state/home"
+export WINEARCH=win64
+export WINELOADER=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver64
+export LANG=ja_JP.UTF-8
+export LC_ALL=ja_JP.UTF-8
+export WINEDEBUG=-all
+# No .desktop files for shortcuts, and no prompts for components we never use.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+
+xvfb_pid=""
+server_pid=""
+
+cleanup() {
+  set +e
+  if [ -n "$server_pid" ]; then
+    "$WINESERVER" -k >/dev/null 2>&1
+    for _ in $(seq 50); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
+    kill "$server_pid" 2>/dev/null
+    wait "$server_pid" 2>/dev/null
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+}
+trap cleanup EXIT
+
+start_xvfb() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+      [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""
+  done
+  echo "with-wine: could not start Xvfb" >&2
+  return 1
+}
+
+# The prefix links these folders into $HOME when it is made; the program writes shortcuts
+# there, so they must be plain folders inside the prefix.
+make_real_user_folders() {
+  local users="$WINEPREFIX/drive_c/users/$(id -un)" d
+  for d in Desktop Documents Downloads Music Pictures Videos Templates; do
+    if [ -L "$users/$d" ]; then rm -f "$users/$d"; fi
+    mkdir -p "$users/$d"
+  done
+}
+
+init_prefix() {
+  if [ ! -f "$WINEPREFIX/.kx-ready" ]; then
+    # wineboot's services inherit and hold stdout/stderr: send them elsewhere.
+    "$WINELOADER" wineboot -i >/dev/null 2>&1 </dev/null || true
+    # Without a window manager each closed window stalls its thread; unmanaged windows do not.
+    "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+    make_real_user_folders
+    touch "$WINEPREFIX/.kx-ready"
+  else
+    # Start the prefix's services now, with their output discarded, so that they never
+    # inherit (and hold open) the pipes of the command below.
+    "$WINELOADER" wineboot >/dev/null 2>&1 </dev/null || true
+    make_real_user_folders
+  fi
+}
+
+[ -n "${DISPLAY:-}" ] || start_xvfb
+mkdir -p "$WINEPREFIX"
+"$WINESERVER" -f -p >/dev/null 2>&1 </dev/null &
+server_pid=$!
+init_prefix
+
+set +e
+"$@"
+rc=$?
+exit $rc

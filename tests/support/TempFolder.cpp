@@ -1,0 +1,67 @@
+#include "TempFolder.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace {
+std::atomic<int> g_folderNumber{0};
+}
+
+std::string UnixPathOf(const std::string& windowsPath) {
+    typedef char*(CDECL * UnixNameFunction)(const WCHAR*);
+    static UnixNameFunction toUnix = reinterpret_cast<UnixNameFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix == NULL) return "";
+    WCHAR wide[MAX_PATH * 2];
+    if (MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH * 2) == 0) return "";
+    char* unixName = toUnix(wide);
+    if (unixName == NULL) return "";
+    std::string result = unixName;
+    HeapFree(GetProcessHeap(), 0, unixName);
+    return result;
+}
+
+void RemoveTree(const std::string& windowsPath) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((windowsPath + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = windowsPath + "\\" + name;
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    SetFileAttributesA(windowsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(windowsPath.c_str());
+}
+
+TempFolder::TempFolder() {
+    char base[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof base, base);
+    if (length == 0 || length >= sizeof base) {
+        ADD_FAILURE() << "no temporary folder";
+        return;
+    }
+    for (;;) {
+        windowsPath_ = std::string(base) + "kxtest-" + std::to_string(GetCurrentProcessId()) + "-" +
+                       std::to_string(g_folderNumber++);
+        if (CreateDirectoryA(windowsPath_.c_str(), NULL)) break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            ADD_FAILURE() << "cannot create " << windowsPath_;
+            return;
+        }
+    }
+    unixPath_ = UnixPathOf(windowsPath_);
+}
+
+TempFolder::~TempFolder() {
+    if (!windowsPath_.empty()) RemoveTree(windowsPath_);
+}

@@ -1,0 +1,43 @@
+// A fresh folder under the Windows temporary folder for one test, removed with everything in
+// it when the object dies. Known both as a Windows path and as the Linux path Wine maps it to.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::string& WindowsPath() const { return windowsPath_; }  // no trailing backslash
+    const std::string& UnixPath() const { return unixPath_; }
+    std::string Path(const std::string& relative) const { return windowsPath_ + "\\" + relative; }
+
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+private:
+    std::string windowsPath_;
+    std::string unixPath_;
+};
+
+// A test with its own TempFolder, made in SetUp and removed in TearDown.
+class TempFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override { temp_ = new TempFolder(); }
+    void TearDown() override {
+        delete temp_;
+        temp_ = NULL;
+    }
+    std::string Path(const std::string& relative) const { return temp_->Path(relative); }
+    const TempFolder& Temp() const { return *temp_; }
+
+private:
+    TempFolder* temp_ = NULL;
+};
+
+// Deletes a folder and everything below it, read-only and hidden files included.
+void RemoveTree(const std::string& windowsPath);
+
+// The Linux path behind a Windows path ("" when Wine cannot map it).
+std::string UnixPathOf(const std::string& windowsPath);
