@@ -1,0 +1,18 @@
+// Replaces one imported function of the test program for the life of the object, so a test
+// can meet a system error that Wine cannot produce (a drive without a medium, for one).
+#pragma once
+#include <windows.h>
+
+class ImportPatch {
+public:
+    ImportPatch(const char* dllName, const char* functionName, void* replacement);
+    ~ImportPatch();
+    bool Applied() const { return slot_ != NULL; }
+
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+
+private:
+    void** slot_ = NULL;
+    void* original_ = NULL;
+};
