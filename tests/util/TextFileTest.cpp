@@ -85,17 +85,17 @@ TEST_F(TextFileTest, LongLinesAreCutEvery1024Bytes) {
 }
 
 TEST_F(TextFileTest, LinesRunAcrossReadChunks) {
-    // Lines of 9 bytes and CR LF: line ends fall everywhere in the 1024-byte chunks, a CR
-    // at the end of one chunk and its LF at the start of the next among them.
-    std::string bytes;
-    Lines expected;
+    // The first CR is the last byte of the first 1024-byte chunk and its LF the first of the
+    // next; then lines of 9 bytes end everywhere in the chunks that follow.
+    std::string bytes = Repeat('h', 1023) + "\r\n";
+    Lines expected = {Repeat('h', 1023)};
     for (int i = 0; i < 600; ++i) {
         char line[16];
         wsprintfA(line, "line%05d", i);
         bytes += std::string(line) + "\r\n";
         expected.push_back(line);
     }
-    EXPECT_EQ(600, Load(bytes));
+    EXPECT_EQ(601, Load(bytes));
     EXPECT_EQ(expected, Entries(pool));
 
     // A file of exactly one chunk, its CR last and LF nowhere.
