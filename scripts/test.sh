@@ -12,4 +12,5 @@ bash scripts/check-format.sh
 bash scripts/build.sh win32 native win64
 file build/win32/kx_setup.exe | grep -q 'PE32 executable (GUI) Intel 80386' ||
   { echo "build/win32/kx_setup.exe is not a 32-bit GUI program" >&2; exit 1; }
+ctest --test-dir build/native --output-on-failure "$@"
 scripts/with-wine.sh ctest --test-dir build/win64 --output-on-failure -j "$(nproc)" "$@" </dev/null

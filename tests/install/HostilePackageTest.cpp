@@ -4,6 +4,8 @@
 
 #include "MessageBoxObserver.h"
 #include "PackageFixture.h"
+#include "PackageCheck.h"
+#include "PackageFormat.h"
 #include "install/PackageReader.h"
 
 namespace {
@@ -99,4 +101,22 @@ TEST_F(HostilePackageTest, UnPackCopyCopiesNothingFromAPackageWithAHostileMember
     ASSERT_EQ(1u, boxes.Count());
     EXPECT_EQ("不正なファイルを読込ました。", boxes[0].text);
     EXPECT_EQ(std::vector<std::string>({"app", "kx.pa_"}), Tree());
+}
+
+// kxpack verify must be as strict as the reader: what one refuses, the other refuses too.
+TEST(PackageCheckTest, RefusesWhatTheReaderRefuses) {
+    std::string good = Entry("", "good.txt") + "g";
+    kx::PackageReport report = kx::CheckPackage(kx::BuildEnvelope(0x01020003, RawArchive(1, {1}, good)));
+    EXPECT_EQ("", report.error);
+    EXPECT_EQ("1.2.0.3", kx::VersionText(report.versionCode));
+    ASSERT_EQ(1u, report.members.size());
+    EXPECT_EQ("good.txt", report.members[0].fields.name);
+    for (const HostileCase& c : HostileCases()) {
+        report = kx::CheckPackage(kx::BuildEnvelope(1, RawArchive(2, {1, 1}, good + c.entry + "x")));
+        EXPECT_NE("", report.error) << c.what;
+        EXPECT_EQ(1u, report.members.size()) << c.what;
+    }
+    EXPECT_NE("", kx::CheckPackage("SZ" + RawArchive(0, {}, "")).error) << "the inner reader wants \"PC\"";
+    EXPECT_NE("", kx::CheckPackage(kx::BuildEnvelope(1, RawArchive(501, std::vector<uint32_t>(501, 0), ""))).error);
+    EXPECT_NE("", kx::CheckPackage(kx::BuildEnvelope(1, RawArchive(2, {0}, ""))).error) << "short size table";
 }
