@@ -4,21 +4,14 @@
 #include "shell/PageFrame.h"
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-        case WM_INITDIALOG:
-            InitPageFrame(page, "■『Korvantoセットアッププログラム』へようこそ！",
-                          "ここでは『Korvanto』のインストールまたはバージョンアップを行います。");
-            return TRUE;
-        case WM_COMMAND:
-            if (wParam == IDC_NEXT) {
-                GoToNextPage(page);
-            } else {
-                HandleFrameCommand(page, wParam);
-            }
-            return TRUE;
-        case WM_CLOSE:
-            ConfirmCancel();
-            return TRUE;
+    if (message == WM_INITDIALOG) {
+        InitPageFrame(page, "■『Korvantoセットアッププログラム』へようこそ！",
+                      "ここでは『Korvanto』のインストールまたはバージョンアップを行います。");
+        return TRUE;
     }
-    return FALSE;
+    if (message == WM_COMMAND && wParam == IDC_NEXT) {
+        GoToNextPage(page);
+        return TRUE;
+    }
+    return HandleFrameMessage(page, message, wParam);
 }

@@ -74,13 +74,14 @@ void GoToNextPage(HWND page) {
     EndDialog(page, 1);
 }
 
-void HandleFrameCommand(HWND page, WPARAM command) {
-    if (command == IDC_BACK) {
+INT_PTR HandleFrameMessage(HWND page, UINT message, WPARAM wParam) {
+    if (message == WM_CLOSE || (message == WM_COMMAND && wParam == IDC_CANCEL_WIZARD)) {
+        ConfirmCancel();
+    } else if (message == WM_COMMAND && wParam == IDC_BACK) {
         nextPage -= 1;
         EndDialog(page, 1);
-    } else if (command == IDC_CANCEL_WIZARD) {
-        ConfirmCancel();
     }
+    return message == WM_CLOSE || message == WM_COMMAND;
 }
 
 // The last page asks nothing: the installation is done, and closing it simply ends the wizard.

@@ -17,9 +17,10 @@ void ConfirmCancel();
 // nextPage += 1 and the page ends: what Next does once the page's own forward work succeeded.
 void GoToNextPage(HWND page);
 
-// The commands every numbered page treats alike: Back (1011) goes one page back, Cancel (1001)
-// asks ConfirmCancel; anything else is ignored. The command is compared whole, so only a
-// button click counts.
-void HandleFrameCommand(HWND page, WPARAM command);
+// What every numbered page does alike, for the messages the page does not handle itself:
+// Back (1011) goes one page back, Cancel (1001) and closing the window ask ConfirmCancel, other
+// commands are ignored (TRUE); any other message gets the default dialog handling (FALSE). The
+// command is compared whole, so only a button click counts.
+INT_PTR HandleFrameMessage(HWND page, UINT message, WPARAM wParam);
 
 INT_PTR CALLBACK CompletionPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
