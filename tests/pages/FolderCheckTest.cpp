@@ -24,14 +24,6 @@ protected:
         versionUp = 7;
         return ValidateInstallFolder();
     }
-    void ExpectWarning(const ObservedBox& box, const char* text) {
-        EXPECT_EQ(text, box.text);
-        EXPECT_EQ("注意", box.caption);
-        EXPECT_EQ(MB_ICONWARNING, box.icon);
-        EXPECT_EQ(std::vector<int>({IDOK}), box.buttons);
-        EXPECT_TRUE(box.taskModal);
-        EXPECT_FALSE(box.hasOwner);
-    }
     void ExpectQuestion(const ObservedBox& box, const char* text) {
         EXPECT_EQ(text, box.text);
         EXPECT_EQ("確認", box.caption);
@@ -54,8 +46,8 @@ TEST_F(FolderCheckTest, RefusesEmptyAndNonDrivePaths) {
         EXPECT_EQ(-1, Validate(""));
         EXPECT_EQ(-1, Validate("\\")) << "one backslash, stripped, leaves nothing";
         ASSERT_EQ(2u, boxes.Count());
-        ExpectWarning(boxes[0], kSelectFolder);
-        ExpectWarning(boxes[1], kSelectFolder);
+        ExpectWarningBox(boxes[0], kSelectFolder);
+        ExpectWarningBox(boxes[1], kSelectFolder);
     }
     const char* notFromDrive[] = {"C", "\\\\server\\share", "Korvanto", "\\Program Files\\Korvanto", "D:Korvanto"};
     for (const char* folder : notFromDrive) {
@@ -63,7 +55,7 @@ TEST_F(FolderCheckTest, RefusesEmptyAndNonDrivePaths) {
         boxes.Answer(IDOK);
         EXPECT_EQ(-1, Validate(folder)) << folder;
         ASSERT_EQ(1u, boxes.Count()) << folder;
-        ExpectWarning(boxes[0], kPathFromDrive);
+        ExpectWarningBox(boxes[0], kPathFromDrive);
         EXPECT_EQ(7, versionUp) << "format errors leave versionUp alone";
     }
 }
@@ -192,7 +184,7 @@ TEST_F(FolderCheckTest, ADriveWithoutMediumIsReported) {
         boxes.Answer(IDOK);
         EXPECT_EQ(-1, Validate("E:\\Korvanto"));
         ASSERT_EQ(1u, boxes.Count());
-        ExpectWarning(boxes[0], kNotReady);
+        ExpectWarningBox(boxes[0], kNotReady);
     }
     // The folder is seen but cannot be searched.
     std::string folder = MakeFolder("seen");
@@ -202,7 +194,7 @@ TEST_F(FolderCheckTest, ADriveWithoutMediumIsReported) {
     boxes.Answer(IDOK);
     EXPECT_EQ(-1, Validate(folder));
     ASSERT_EQ(1u, boxes.Count());
-    ExpectWarning(boxes[0], kNotReady);
+    ExpectWarningBox(boxes[0], kNotReady);
 }
 
 }  // namespace

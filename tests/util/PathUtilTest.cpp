@@ -175,6 +175,15 @@ TEST_F(PathUtilTest, CreateFolderPathRefusesWhatItCannotMake) {
     SetCurrentDirectoryA(Temp().WindowsPath().c_str());
     EXPECT_EQ(0, CreateFolderPath("relative\\folder"));
     EXPECT_FALSE(PathExists(Path("relative")));
+    // A drive without a folder path names no place that could be made.
+    {
+        MessageBoxScript boxes;
+        boxes.Answer(IDOK);
+        EXPECT_EQ(0, CreateFolderPath((Temp().WindowsPath().substr(0, 2) + "kx_relative").c_str()));
+        ASSERT_EQ(1u, boxes.Count());
+        ExpectWarningBox(boxes[0], "指示先のフォルダ作成に失敗しました。");
+    }
+    EXPECT_FALSE(PathExists(Path("kx_relative")));
     char system[MAX_PATH];
     GetSystemDirectoryA(system, sizeof system);
     SetCurrentDirectoryA(system);

@@ -85,17 +85,17 @@ TEST_F(TextFileTest, LongLinesAreCutEvery1024Bytes) {
 }
 
 TEST_F(TextFileTest, LinesRunAcrossReadChunks) {
-    // Lines of 9 bytes and CR LF: line ends fall everywhere in the 1024-byte chunks, a CR
-    // at the end of one chunk and its LF at the start of the next among them.
-    std::string bytes;
-    Lines expected;
+    // The first CR is the last byte of the first 1024-byte chunk and its LF the first of the
+    // next; then lines of 9 bytes end everywhere in the chunks that follow.
+    std::string bytes = Repeat('h', 1023) + "\r\n";
+    Lines expected = {Repeat('h', 1023)};
     for (int i = 0; i < 600; ++i) {
         char line[16];
         wsprintfA(line, "line%05d", i);
         bytes += std::string(line) + "\r\n";
         expected.push_back(line);
     }
-    EXPECT_EQ(600, Load(bytes));
+    EXPECT_EQ(601, Load(bytes));
     EXPECT_EQ(expected, Entries(pool));
 
     // A file of exactly one chunk, its CR last and LF nowhere.
@@ -170,4 +170,44 @@ TEST_F(TextFileTest, SaveRefusesAPlaceItCannotWrite) {
     EXPECT_EQ(-1, pool.SaveTextFile(Path("held.txt").c_str()));
     CloseHandle(held);
     EXPECT_EQ("old", ReadBytes(Path("held.txt")));
+}
+
+namespace {
+
+// The reading end of a pipe: it takes the writer's connection and drops it without reading.
+struct DroppingReader {
+    HANDLE pipe;
+    bool connected;
+};
+
+DWORD WINAPI DropTheWriter(void* context) {
+    DroppingReader* reader = static_cast<DroppingReader*>(context);
+    reader->connected = ConnectNamedPipe(reader->pipe, NULL) || GetLastError() == ERROR_PIPE_CONNECTED;
+    Sleep(50);
+    DisconnectNamedPipe(reader->pipe);
+    return 0;
+}
+
+}  // namespace
+
+TEST(TextFileWriteTest, WriteThatFailsIsNoSave) {
+    const char* name = "\\\\.\\pipe\\kx_text_file_test";
+    DroppingReader reader = {CreateNamedPipeA(name, PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 64, 0, NULL),
+                             false};
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader.pipe);
+    HANDLE thread = CreateThread(NULL, 0, DropTheWriter, &reader, 0, NULL);
+    ASSERT_NE(nullptr, thread);
+    StringPool pool(2048);
+    // Far more than the pipe holds, so the writer is still writing when it is dropped.
+    for (int i = 0; i < 200; ++i)
+        pool.Append(Repeat('p', 1000).data(), 1000);
+    EXPECT_EQ(-1, pool.SaveTextFile(name));
+    if (WaitForSingleObject(thread, 5000) == WAIT_TIMEOUT) {
+        // The save never opened the pipe: connect here so that the reader ends.
+        CloseHandle(CreateFileA(name, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL));
+        WaitForSingleObject(thread, INFINITE);
+    }
+    EXPECT_TRUE(reader.connected) << "the failure must come from writing, not from opening";
+    CloseHandle(thread);
+    CloseHandle(reader.pipe);
 }
