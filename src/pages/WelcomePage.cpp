@@ -1,16 +1,65 @@
+// Page 0: greets the user with the package's version and quietly chooses the install folder
+// that the folder page offers, from the previous installation when there was one.
 #include "pages/Pages.h"
 
+#include "pages/WelcomeLogic.h"
 #include "resources/resource.h"
 #include "shell/PageFrame.h"
+#include "shell/SetupInfo.h"
+#include "shell/SpecialFolders.h"
+#include "shell/WizardState.h"
+#include "util/Message.h"
+#include "util/PathUtil.h"
+
+// Without an application-data folder there is no record to read: "\korvex_inst.dat" alone
+// would name a file at the root of whatever drive is current.
+static void ReadPreviousInstallation() {
+    char recordPath[kMaxPathBytes];
+    AppDataFolder* records = new AppDataFolder();
+    bool located = CopyBounded(recordPath, sizeof recordPath, records->Locate("morvel", "inst", 0));
+    delete records;
+    if (!located || recordPath[0] == '\0' || !AppendBounded(recordPath, sizeof recordPath, "\\korvex_inst.dat")) {
+        ZeroMemory(&previousInstallDate, sizeof previousInstallDate);
+        installFolder[0] = '\0';
+        return;
+    }
+    ReadInstallRecord(recordPath, &previousInstallDate, installFolder, sizeof installFolder);
+}
+
+// A setup program started from an installed application's folder updates that folder,
+// whatever the record says; with neither, the folder goes under Program Files.
+static void ChooseDefaultFolder() {
+    if (FileExists(setupInfo->PathBesideSetup("korvex.exe"))) {
+        if (!CopyBounded(installFolder, sizeof installFolder, setupInfo->PathBesideSetup(""))) installFolder[0] = '\0';
+        return;
+    }
+    if (installFolder[0] != '\0') return;
+    ShellFolder* programFiles = new ShellFolder();
+    if (!CopyBounded(installFolder, sizeof installFolder, programFiles->Locate(5, "Korvanto"))) installFolder[0] = '\0';
+    delete programFiles;
+}
+
+static INT_PTR OnWelcomeInit(HWND page) {
+    ReadPreviousInstallation();
+    ChooseDefaultFolder();
+    ReadPackageVersion();
+    BuildWelcomeSubtitle(packageVersionText, textBuffer);
+    InitPageFrame(page, "■『Korvantoセットアッププログラム』へようこそ！", textBuffer);
+    return TRUE;
+}
+
+static void OnWelcomeNext(HWND page) {
+    if (FileExists(setupInfo->PathBesideSetup("kx.pac"))) {
+        GoToNextPage(page);
+        return;
+    }
+    ShowWarning("kx.pacのファイルがありません。");
+}
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_INITDIALOG) {
-        InitPageFrame(page, "■『Korvantoセットアッププログラム』へようこそ！",
-                      "ここでは『Korvanto』のインストールまたはバージョンアップを行います。");
-        return TRUE;
-    }
+    if (message == WM_INITDIALOG) return OnWelcomeInit(page);
     if (message == WM_COMMAND && wParam == IDC_NEXT) {
-        GoToNextPage(page);
+        OnWelcomeNext(page);
         return TRUE;
     }
     return HandleFrameMessage(page, message, wParam);

@@ -10,6 +10,7 @@
 #include "pages/Pages.h"
 #include "resources/resource.h"
 #include "shell/PageFrame.h"
+#include "shell/SetupInfo.h"
 #include "shell/WizardState.h"
 
 namespace {
@@ -80,8 +81,14 @@ protected:
         appInstance = GetModuleHandleA(NULL);
         smallIcon = static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_SETUP), IMAGE_ICON, 16, 16, 0));
         largeIcon = static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_SETUP), IMAGE_ICON, 32, 32, 0));
+        // The welcome page looks beside the setup program for its package, as the driver's record tells.
+        setupInfo = new SetupInfo();
     }
-    void TearDown() override { FreeLibrary(richEdit_); }
+    void TearDown() override {
+        delete setupInfo;
+        setupInfo = NULL;
+        FreeLibrary(richEdit_);
+    }
 
     // Runs one page modally, with `action` applied once it opened; returns the dialog's result.
     INT_PTR RunPage(const char* name, DLGPROC procedure, int pageNumber, PageAction action, FrameSeen* seen = NULL) {

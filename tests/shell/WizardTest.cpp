@@ -45,6 +45,7 @@ TEST(WizardTest, WalksThePageTableAndReleasesTheMutexBeforeTheLastPage) {
         std::string setupFolder;
         SIZE small, large;
         int startChoices;
+        std::string folder;
     } seen = {};
     strcpy(installFolder, "C:\\old");
     desktopShortcut = startMenuShortcut = 1;
@@ -54,7 +55,8 @@ TEST(WizardTest, WalksThePageTableAndReleasesTheMutexBeforeTheLastPage) {
             seen.setupFolder = setupInfo != NULL ? setupInfo->setupFolder : "";
             seen.small = IconSize(smallIcon);
             seen.large = IconSize(largeIcon);
-            seen.startChoices = nextPage * 100 + lstrlenA(installFolder) * 10 + desktopShortcut + startMenuShortcut;
+            seen.startChoices = nextPage * 100 + desktopShortcut + startMenuShortcut;
+            seen.folder = installFolder;
             PageScript::EndWith(1)(page);
         })
         .Then(PageScript::EndWith(2))
@@ -77,7 +79,8 @@ TEST(WizardTest, WalksThePageTableAndReleasesTheMutexBeforeTheLastPage) {
     EXPECT_EQ(ModuleFolder(), seen.setupFolder);
     EXPECT_EQ(16, seen.small.cx);
     EXPECT_EQ(32, seen.large.cx);
-    EXPECT_EQ(0, seen.startChoices) << "page 0, empty folder, no shortcuts before the first page";
+    EXPECT_EQ(0, seen.startChoices) << "page 0, no shortcuts before the first page";
+    EXPECT_NE("C:\\old", seen.folder) << "the folder of an earlier run is forgotten; the welcome page chooses afresh";
     // Finish leaves 5, which ends the wizard like -1; everything is gone.
     EXPECT_EQ(-1, nextPage);
     EXPECT_FALSE(MutexExists("Quilmora"));
