@@ -11,7 +11,7 @@ static const int kShellFolderIds[] = {
 };
 static const unsigned int kProgramFilesKind = 5;
 
-// The file-system path of a special folder into path (MAX_PATH bytes); empty when the shell
+// The file-system path of a shell folder into path (MAX_PATH bytes); empty when the shell
 // knows no such folder or it is not on the file system.
 static void GetShellFolderPath(int csidl, char* path) {
     path[0] = '\0';
