@@ -58,3 +58,12 @@ std::vector<DefinitionSpec> TextFields(const std::vector<std::string>& names, in
     }
     return definitions;
 }
+
+::testing::AssertionResult SameBytes(const std::string& expected, const std::string& actual) {
+    if (expected == actual) return ::testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < expected.size() && at < actual.size() && expected[at] == actual[at])
+        ++at;
+    return ::testing::AssertionFailure() << "expected " << expected.size() << " bytes, got " << actual.size()
+                                         << "; first difference at offset " << at;
+}

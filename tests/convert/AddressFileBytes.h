@@ -1,6 +1,8 @@
 // Address files built byte by byte, independently of the code that reads and writes them, so
 // that a fault in the encoder cannot hide on both sides of a test.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,3 +28,11 @@ std::string AddressFileBytes(const std::vector<DefinitionSpec>& definitions, con
 
 // Text definitions named as given, each 100 bytes wide.
 std::vector<DefinitionSpec> TextFields(const std::vector<std::string>& names, int32_t width = 100);
+
+// Compares two files' bytes, reporting only their sizes and the first difference: address
+// files are too long to print.
+::testing::AssertionResult SameBytes(const std::string& expected, const std::string& actual);
+#define EXPECT_SAME_BYTES(expected, actual) EXPECT_TRUE(SameBytes((expected), (actual)))
+
+// The 60 definitions of the current layout, typed from its table (in CurrentLayoutTest.cpp).
+std::vector<DefinitionSpec> CurrentLayoutDefinitions();

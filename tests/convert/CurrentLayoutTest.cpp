@@ -80,7 +80,10 @@ const ExpectedField kExpected[] = {
     {"登録日", 20},
 };
 
-std::vector<DefinitionSpec> ExpectedDefinitions() {
+class CurrentLayoutTest : public TempFolderTest {};
+}  // namespace
+
+std::vector<DefinitionSpec> CurrentLayoutDefinitions() {
     std::vector<DefinitionSpec> definitions;
     for (const ExpectedField& field : kExpected) {
         DefinitionSpec definition;
@@ -90,9 +93,6 @@ std::vector<DefinitionSpec> ExpectedDefinitions() {
     }
     return definitions;
 }
-
-class CurrentLayoutTest : public TempFolderTest {};
-}  // namespace
 
 TEST(CurrentLayoutFieldsTest, HasTheSixtyFieldsWithTheirExactNamesAndWidths) {
     ASSERT_EQ(60u, sizeof kExpected / sizeof kExpected[0]);
@@ -129,7 +129,7 @@ TEST_F(CurrentLayoutTest, SavesSixtyDefinitionsAndRoundTripsFullRecordsByteForBy
     ASSERT_EQ(0, table.Save(Path("empty.ndb").c_str()));
     std::string empty = ReadBytes(Path("empty.ndb"));
     EXPECT_EQ(6976u, empty.size());
-    EXPECT_EQ(AddressFileBytes(ExpectedDefinitions(), {}), empty);
+    EXPECT_EQ(AddressFileBytes(CurrentLayoutDefinitions(), {}), empty);
 
     // The widest record: every field filled to its width, double-byte characters where even.
     std::vector<std::string> full;
@@ -154,7 +154,7 @@ TEST_F(CurrentLayoutTest, SavesSixtyDefinitionsAndRoundTripsFullRecordsByteForBy
     }
     EXPECT_EQ(3269u, images[0].size()) << "the longest image of the layout";
     ASSERT_EQ(0, table.Save(Path("full.ndb").c_str()));
-    EXPECT_EQ(AddressFileBytes(ExpectedDefinitions(), images), ReadBytes(Path("full.ndb")));
+    EXPECT_EQ(AddressFileBytes(CurrentLayoutDefinitions(), images), ReadBytes(Path("full.ndb")));
 
     RecordTable loaded;
     ASSERT_EQ(0, loaded.Load(Path("full.ndb").c_str()));

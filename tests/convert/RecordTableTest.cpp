@@ -182,6 +182,11 @@ TEST_F(RecordTableTest, SavesTheFileByteForByteWithoutDeletedRecords) {
     EXPECT_EQ(AddressFileBytes(specs, {live, flagged}), ReadBytes(Path("out.ndb")));
 
     EXPECT_EQ(300, table.Save(Temp().WindowsPath().c_str())) << "a folder cannot be created as a file";
+    // The device takes the file's creation and refuses every write: the disk is full.
+    HANDLE full = CreateFileA("Z:\\dev\\full", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, full) << "the failure must come from a write";
+    CloseHandle(full);
+    EXPECT_EQ(300, table.Save("Z:\\dev\\full"));
     EXPECT_EQ(300, table.Load(Path("missing.ndb").c_str()));
     EXPECT_EQ(2, table.FieldCount()) << "a file that cannot be opened leaves the table as it was";
     EXPECT_EQ(3, table.RecordCount());
