@@ -93,6 +93,8 @@ struct MessageBoxObserverAccess {
 
     static int ChooseAnswer(ObservedBox* box) {
         MessageBoxScript* script = t_script;
+        if (script != NULL && script->nextAnswer_ >= script->answers_.size() && script->dismissTheRest_)
+            return DismissButton(box->buttons);
         if (script == NULL || script->nextAnswer_ >= script->answers_.size()) {
             ADD_FAILURE() << "unexpected message box: caption \"" << ToUtf8(box->caption) << "\", text \""
                           << ToUtf8(box->text) << "\"";
@@ -162,6 +164,11 @@ MessageBoxScript::~MessageBoxScript() {
 
 MessageBoxScript& MessageBoxScript::Answer(int buttonId) {
     answers_.push_back(buttonId);
+    return *this;
+}
+
+MessageBoxScript& MessageBoxScript::DismissTheRest() {
+    dismissTheRest_ = true;
     return *this;
 }
 
