@@ -67,3 +67,22 @@ std::vector<DefinitionSpec> TextFields(const std::vector<std::string>& names, in
     return ::testing::AssertionFailure() << "expected " << expected.size() << " bytes, got " << actual.size()
                                          << "; first difference at offset " << at;
 }
+
+int CountLiveEntries(const std::string& file) {
+    uint32_t count = 0;
+    if (!kx::ReadU32(file, 0, &count)) return 0;
+    uint64_t at = 4 + 116 * static_cast<uint64_t>(count);
+    if (at > file.size()) return -1;
+    at += 8;
+    int live = 0;
+    while (at < file.size()) {
+        uint32_t length = 0;
+        if (!kx::ReadU32(file, static_cast<size_t>(at), &length)) return -1;
+        if (length == 0) break;
+        at += 4;
+        if (at + length > file.size()) return -1;
+        if ((static_cast<uint8_t>(file[static_cast<size_t>(at)]) & 0x80) == 0) ++live;
+        at += length;
+    }
+    return live;
+}

@@ -29,6 +29,11 @@ std::string AddressFileBytes(const std::vector<DefinitionSpec>& definitions, con
 // Text definitions named as given, each 100 bytes wide.
 std::vector<DefinitionSpec> TextFields(const std::vector<std::string>& names, int32_t width = 100);
 
+// Walks the record entries of an address file as the format lays them out, without looking
+// inside the images: the number of entries whose status byte has bit 7 clear, or -1 when the
+// definitions or an entry run past the end of the file.
+int CountLiveEntries(const std::string& file);
+
 // Compares two files' bytes, reporting only their sizes and the first difference: address
 // files are too long to print.
 ::testing::AssertionResult SameBytes(const std::string& expected, const std::string& actual);
