@@ -238,6 +238,10 @@ TEST_F(RecordTableTest, DamagedFilesFailWholeInsteadOfLosingTheRecordsAfterTheDa
     std::string hugeCount = file;
     hugeCount.replace(0, 4, "\xFF\xFF\xFF\x7F", 4);
     std::string oneShort = file.substr(0, 4 + 116 + 115);
+    std::vector<std::string> names;
+    for (int i = 0; i < 1025; ++i)
+        names.push_back("f" + std::to_string(i));
+    std::string tooManyFields = AddressFileBytes(TextFields(names, 1), {});
     std::string longEntry = file.substr(0, firstEntry) + RecordEntry(bufferSized + "y") + RecordEntry(good);
     std::string cutEntry = file.substr(0, file.size() - 6);
     std::string cutLength = file.substr(0, firstEntry + 2);
@@ -251,6 +255,7 @@ TEST_F(RecordTableTest, DamagedFilesFailWholeInsteadOfLosingTheRecordsAfterTheDa
     const Case cases[] = {
         {"definition count beyond the file", hugeCount},
         {"file ends inside a definition", oneShort},
+        {"more definitions than any address book has", tooManyFields},
         {"entry longer than the record buffer", longEntry},
         {"entry cut short", cutEntry},
         {"length word cut short", cutLength},
