@@ -50,7 +50,10 @@ std::string Mutate(std::string bytes, std::mt19937& random) {
     for (int m = 0; m < mutations; ++m) {
         size_t size = bytes.size();
         size_t at = size == 0 ? 0 : random() % size;
-        switch (random() % 6) {
+        // Changes that shift or cut the file make it unreadable nearly every time, and each
+        // unreadable file costs a real message box: they come less often than the others.
+        const int kinds[] = {0, 0, 0, 1, 1, 1, 2, 3, 3, 4, 5};
+        switch (kinds[random() % (sizeof kinds / sizeof kinds[0])]) {
             case 0:  // one byte changed
                 if (size > 0) bytes[at] = static_cast<char>(random());
                 break;
