@@ -2,7 +2,7 @@
 
 #include "ByteBuffer.h"
 
-std::string DefinitionBytes(const DefinitionSpec& definition) {
+std::string DefinitionBytes(const StoredField& definition) {
     std::string bytes = definition.name;
     bytes.resize(80, '\0');
     kx::AppendU32(bytes, static_cast<uint32_t>(definition.type));
@@ -35,10 +35,10 @@ std::string RecordEntry(const std::string& image) {
     return bytes;
 }
 
-std::string AddressFileBytes(const std::vector<DefinitionSpec>& definitions, const std::vector<std::string>& images) {
+std::string AddressFileBytes(const std::vector<StoredField>& definitions, const std::vector<std::string>& images) {
     std::string bytes;
     kx::AppendU32(bytes, static_cast<uint32_t>(definitions.size()));
-    for (const DefinitionSpec& definition : definitions)
+    for (const StoredField& definition : definitions)
         bytes += DefinitionBytes(definition);
     kx::AppendU32(bytes, 0);
     kx::AppendU32(bytes, 0);
@@ -48,10 +48,10 @@ std::string AddressFileBytes(const std::vector<DefinitionSpec>& definitions, con
     return bytes;
 }
 
-std::vector<DefinitionSpec> TextFields(const std::vector<std::string>& names, int32_t width) {
-    std::vector<DefinitionSpec> definitions;
+std::vector<StoredField> TextFields(const std::vector<std::string>& names, int32_t width) {
+    std::vector<StoredField> definitions;
     for (const std::string& name : names) {
-        DefinitionSpec definition;
+        StoredField definition;
         definition.name = name;
         definition.width = width;
         definitions.push_back(definition);

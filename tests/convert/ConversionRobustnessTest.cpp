@@ -22,10 +22,10 @@ namespace {
 const int kCaseCount = 5000;
 
 std::vector<std::string> BaseFiles() {
-    std::vector<DefinitionSpec> old = TextFields({"名前", "住所１", "メール", "旧メモ", "名前"}, 60);
+    std::vector<StoredField> old = TextFields({"名前", "住所１", "メール", "旧メモ", "名前"}, 60);
     old[3].type = 1;
     old[3].width = 9;
-    std::vector<DefinitionSpec> current = CurrentLayoutDefinitions();
+    std::vector<StoredField> current = CurrentLayoutDefinitions();
     std::vector<std::string> sixty(60, "");
     sixty[2] = "山田";
     sixty[53] = "メモ*";
