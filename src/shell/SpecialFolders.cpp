@@ -11,7 +11,7 @@ static const int kShellFolderIds[] = {
 };
 static const unsigned int kProgramFilesKind = 5;
 
-// The file-system path of a special folder into path (MAX_PATH bytes); empty when the shell
+// The file-system path of a shell folder into path (MAX_PATH bytes); empty when the shell
 // knows no such folder or it is not on the file system.
 static void GetShellFolderPath(int csidl, char* path) {
     path[0] = '\0';
@@ -35,11 +35,12 @@ static bool CreateMarker(const char* folder) {
     return file.IsOpen();
 }
 
-// Appends "\" and the folder name; with create, the folder is made (it may exist already).
-static bool AppendFolder(char* path, size_t pathSize, const char* name, int create) {
-    if (!AppendBounded(path, pathSize, "\\") || !AppendBounded(path, pathSize, name)) return false;
+// Appends "\" and the folder name, whose fit the caller has checked; with create, the folder is
+// made (it may exist already).
+static void AppendFolder(char* path, const char* name, int create) {
+    lstrcatA(path, "\\");
+    lstrcatA(path, name);
     if (create == 1) CreateDirectoryA(path, NULL);
-    return true;
 }
 
 AppDataFolder::AppDataFolder() {
@@ -55,9 +56,9 @@ const char* AppDataFolder::Locate(const char* makerFolder, const char* subFolder
     if (lstrlenA(path) + 2 + lstrlenA(makerFolder) + lstrlenA(subFolder) >= static_cast<int>(sizeof path_)) {
         return path_;
     }
-    AppendFolder(path, sizeof path, makerFolder, create);
-    AppendFolder(path, sizeof path, subFolder, create);
-    CopyBounded(path_, sizeof path_, path);
+    AppendFolder(path, makerFolder, create);
+    AppendFolder(path, subFolder, create);
+    lstrcpyA(path_, path);
     if (create == 1 && !CreateMarker(path)) path_[0] = '\0';
     return path_;
 }

@@ -1,4 +1,4 @@
-// Special folders against the Wine prefix's real folders, asked independently of the code.
+// Shell folders against the Wine prefix's real folders, asked independently of the code.
 #include <windows.h>
 #include <shlobj.h>
 
