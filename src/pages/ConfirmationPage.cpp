@@ -2,8 +2,11 @@
 // thread under the hourglass.
 #include "pages/Pages.h"
 
+#include "install/Installation.h"
+#include "install/PackageReader.h"
 #include "pages/ConfirmationSummary.h"
 #include "resources/resource.h"
+#include "shell/CursorSet.h"
 #include "shell/PageFrame.h"
 #include "shell/WizardState.h"
 
@@ -14,10 +17,21 @@ static INT_PTR OnConfirmationInit(HWND page) {
     return TRUE;
 }
 
+// Each attempt gets a fresh reader; a failed run has shown its own message and the user may
+// press Install again, go back or cancel.
+static void OnInstall(HWND page) {
+    PackageReader* reader = new PackageReader();
+    cursorSet->Select(CursorSet::kHourglass);
+    int result = RunInstallation(reader);
+    cursorSet->Select(CursorSet::kArrow);
+    delete reader;
+    if (result == 0) GoToNextPage(page);
+}
+
 INT_PTR CALLBACK ConfirmationPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) return OnConfirmationInit(page);
     if (message == WM_COMMAND && wParam == IDC_NEXT) {
-        GoToNextPage(page);
+        OnInstall(page);
         return TRUE;
     }
     return HandleFrameMessage(page, message, wParam);

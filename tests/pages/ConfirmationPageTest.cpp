@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "MessageBoxObserver.h"
+#include "PackageWriter.h"
 #include "PageBench.h"
+#include "TestFiles.h"
 #include "pages/Pages.h"
 #include "resources/resource.h"
 #include "shell/WizardState.h"
@@ -45,6 +47,40 @@ TEST_F(ConfirmationPageTest, CancelAsksFirst) {
               }));
     EXPECT_EQ(-1, nextPage);
     EXPECT_EQ(2u, boxes.Count());
+}
+
+TEST_F(ConfirmationPageTest, AFailedInstallationStaysAndTheNextPressInstalls) {
+    kx::PackageMember program;
+    program.name = "korvex.exe";
+    program.fileTime = 133485408000000000ULL;
+    program.data = "MZ program";
+    ASSERT_TRUE(WriteBytes(SetupFolder() + "kx.pac", kx::BuildEnvelope(0x01020304, kx::BuildArchive({program}))));
+    std::string target = Path("Korvanto");
+    ASSERT_TRUE(WriteBytes(target, "a file where the folder should be"));
+    lstrcpyA(installFolder, target.c_str());
+    versionUp = 0;
+    desktopShortcut = 1;
+    startMenuShortcut = 0;
+    dataBesideProgram = 1;
+    MessageBoxScript boxes;
+    boxes.Answer(IDOK);
+    EXPECT_EQ(1, Run([&](HWND page) {
+                  Click(page, IDC_NEXT);
+                  EXPECT_EQ(3, nextPage) << "the page stays after a failed run";
+                  EXPECT_EQ(LoadCursorA(NULL, reinterpret_cast<LPCSTR>(IDC_ARROW)), GetCursor());
+                  EXPECT_FALSE(ItemText(page, IDC_SUMMARY).empty());
+                  ASSERT_TRUE(DeleteFileA(target.c_str()));
+                  Click(page, IDC_NEXT);
+              }));
+    EXPECT_EQ(4, nextPage);
+    ASSERT_EQ(1u, boxes.Count());
+    ExpectWarningBox(boxes[0], "指示先に既にファイルが存在します。");
+    EXPECT_EQ("MZ program", ReadBytes(target + "\\korvex.exe"));
+    EXPECT_TRUE(PathExists(target + "\\korvex.ini"));
+    EXPECT_TRUE(PathExists(Path("desktop\\Korvanto.lnk")));
+    EXPECT_FALSE(PathExists(Path("programs\\Korvanto")));
+    std::string record = ReadBytes(RecordPath());
+    EXPECT_NE(std::string::npos, record.find("\r\n" + target + "\r\n")) << record;
 }
 
 }  // namespace

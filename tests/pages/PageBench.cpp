@@ -40,6 +40,7 @@ void PageTest::SetUp() {
     ASSERT_TRUE(CreateDirectoryA(Path("setup").c_str(), NULL));
     ASSERT_TRUE(CreateDirectoryA(Path("appdata").c_str(), NULL));
     ASSERT_TRUE(CreateDirectoryA(Path("desktop").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(Path("programs").c_str(), NULL));
     setupInfo = new SetupInfo();
     MoveSetupFolder(SetupFolder());
     cursorSet = new CursorSet();
@@ -47,6 +48,7 @@ void PageTest::SetUp() {
     ASSERT_TRUE(folders_->Applied());
     folders_->Set(CSIDL_APPDATA, Path("appdata"));
     folders_->Set(CSIDL_DESKTOPDIRECTORY, Path("desktop"));
+    folders_->Set(CSIDL_PROGRAMS, Path("programs"));
     installFolder[0] = '\0';
     textBuffer[0] = '\0';
     packageVersionText[0] = '\0';

@@ -1,0 +1,425 @@
+// The real kx_setup.exe, started as its own process beside a real package, driven from here
+// through window messages the way a person clicks and types: every road through the wizard.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "ByteBuffer.h"
+#include "MessageBoxObserver.h"
+#include "PackageWriter.h"
+#include "SetupDriver.h"
+#include "TempFolder.h"
+#include "TestFiles.h"
+#include "resources/resource.h"
+
+namespace {
+
+const uint64_t kMemberTime = 133485408000000000ULL;  // 2024-01-01 00:00 UTC
+const char kCancelQuestion[] = "処理を中止します。よろしいですか？";
+
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(NULL, csidl, NULL, 0, path);
+    return path;
+}
+
+std::string BuiltProgram() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, path, sizeof path);
+    std::string tests = path;
+    tests = tests.substr(0, tests.rfind('\\'));
+    return tests.substr(0, tests.rfind('\\')) + "\\kx_setup.exe";
+}
+
+kx::PackageMember Member(const std::string& subfolder, const std::string& name, const std::string& data) {
+    kx::PackageMember member;
+    member.subfolder = subfolder;
+    member.name = name;
+    member.fileTime = kMemberTime;
+    member.data = data;
+    return member;
+}
+
+class WizardEndToEndTest : public TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        ASSERT_TRUE(CreateDirectoryA(Path("disc").c_str(), NULL));
+        program_ = Path("disc\\kx_setup.exe");
+        ASSERT_TRUE(CopyFileA(BuiltProgram().c_str(), program_.c_str(), FALSE)) << BuiltProgram();
+        std::vector<kx::PackageMember> members = {
+            Member("", "korvex.exe", "MZ the address book"),
+            Member("", "korvex.chm", "help pages"),
+            Member("sample", "住所録.txt", "sample data"),
+        };
+        ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), kx::BuildEnvelope(0x01020304, kx::BuildArchive(members))));
+        ASSERT_TRUE(WriteBytes(Path("disc\\Readme.txt"), "read me\r\n"));
+        target_ = Path("target\\Korvanto");
+        recordPath_ = ShellFolder(CSIDL_APPDATA) + "\\morvel\\inst\\korvex_inst.dat";
+        desktopLink_ = ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\Korvanto.lnk";
+        programsFolder_ = ShellFolder(CSIDL_PROGRAMS) + "\\Korvanto";
+        ForgetEarlierInstallations();
+    }
+    void TearDown() override {
+        ForgetEarlierInstallations();
+        TempFolderTest::TearDown();
+    }
+    // The profile is the prefix's own: what one test installs must not steer the next.
+    void ForgetEarlierInstallations() {
+        DeleteFileA(recordPath_.c_str());
+        DeleteFileA(desktopLink_.c_str());
+        RemoveTree(programsFolder_);
+    }
+
+    HWND Page(int number) {
+        HWND page = setup_.WaitForWindow(PageCaption(number));
+        EXPECT_TRUE(page != NULL) << "page " << number << " did not appear";
+        return page;
+    }
+    // The next box must be exactly this one; it is answered with button.
+    void ExpectBox(const char* text, const char* caption, int button) {
+        ForeignBox box = setup_.WaitForBox();
+        ASSERT_TRUE(box.window != NULL) << "no box: " << ToUtf8(text);
+        EXPECT_EQ(text, box.text) << ToUtf8(box.text);
+        EXPECT_EQ(caption, box.caption) << ToUtf8(box.caption);
+        Answer(box, button);
+        EXPECT_TRUE(WaitUntilClosed(box.window));
+    }
+    void Next(HWND page) { ClickButton(page, IDC_NEXT); }
+    void CancelAndConfirm(HWND page) {
+        ClickButton(page, IDC_CANCEL_WIZARD);
+        ExpectBox(kCancelQuestion, "確認", IDYES);
+        EXPECT_EQ(1u, setup_.WaitForExit());
+    }
+    // Welcome, folder (typing the target), settings as offered, confirmation: returns page 4.
+    HWND WalkToConfirmation(const std::string& folder) {
+        Next(Page(1));
+        HWND folderPage = Page(2);
+        TypeText(folderPage, IDC_FOLDER_EDIT, folder);
+        Next(folderPage);
+        Next(Page(3));
+        return Page(4);
+    }
+
+    SetupProcess setup_;
+    std::string program_;
+    std::string target_;
+    std::string recordPath_;
+    std::string desktopLink_;
+    std::string programsFolder_;
+};
+
+TEST_F(WizardEndToEndTest, AFirstInstallationRunsToTheEnd) {
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND welcome = Page(1);
+    ASSERT_TRUE(welcome != NULL);
+    EXPECT_NE(std::string::npos, ReadText(welcome, IDC_HEADER).find("Korvanto 1.2.3.4"));
+    EXPECT_TRUE(MutexExists("Quilmora"));
+    Next(welcome);
+
+    HWND folder = Page(2);
+    std::string offered = ReadText(folder, IDC_FOLDER_EDIT);
+    EXPECT_EQ(":\\Program Files\\Korvanto", offered.substr(1)) << offered;
+    TypeText(folder, IDC_FOLDER_EDIT, target_);
+    Next(folder);
+
+    HWND settings = Page(3);
+    EXPECT_TRUE(IsEnabled(settings, IDC_SETTINGS_DATA));
+    EXPECT_FALSE(IsChecked(settings, IDC_SETTINGS_DATA));
+    EXPECT_TRUE(IsChecked(settings, IDC_SETTINGS_DESKTOP));
+    EXPECT_TRUE(IsChecked(settings, IDC_SETTINGS_START_MENU));
+    ClickCheckBox(settings, IDC_SETTINGS_DATA);
+    Next(settings);
+
+    HWND confirmation = Page(4);
+    EXPECT_EQ(
+        "インストール方法　：　「新　規」\r\n\r\n"
+        "インストール先　：　" +
+            target_ +
+            "\r\n\r\n"
+            "デスクトップへショートカットの作成　：　「する」\r\n"
+            "スタートメニューへショートカットの作成　：　「する」\r\n",
+        ReadText(confirmation, IDC_SUMMARY));
+    Next(confirmation);
+
+    HWND done = Page(5);
+    ASSERT_TRUE(done != NULL);
+    EXPECT_FALSE(MutexExists("Quilmora")) << "released before the completion page";
+    Next(done);
+    EXPECT_EQ(1u, setup_.WaitForExit());
+
+    EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe"));
+    EXPECT_EQ(kMemberTime, LastWriteTime(target_ + "\\korvex.exe"));
+    EXPECT_EQ("help pages", ReadBytes(target_ + "\\korvex.chm"));
+    EXPECT_EQ("sample data", ReadBytes(target_ + "\\sample\\住所録.txt"));
+    EXPECT_FALSE(PathExists(target_ + "\\_korvex.exe"));
+    EXPECT_EQ("read me\r\n", ReadBytes(target_ + "\\Readme.txt"));
+    EXPECT_TRUE(PathExists(target_ + "\\korvex.ini"));
+    EXPECT_EQ("", ReadBytes(target_ + "\\korvex.ini"));
+    EXPECT_TRUE(PathExists(desktopLink_));
+    EXPECT_TRUE(PathExists(programsFolder_ + "\\Korvanto.lnk"));
+    EXPECT_TRUE(PathExists(programsFolder_ + "\\Korvantoヘルプ.lnk"));
+
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char date[64];
+    wsprintfA(date, "%d\r\n%d\r\n%d\r\n", today.wYear, today.wMonth, today.wDay);
+    std::string record = ReadBytes(recordPath_);
+    EXPECT_EQ(0u, record.find(date)) << record;
+    EXPECT_NE(std::string::npos, record.find("\r\n" + target_ + "\r\n")) << record;
+}
+
+// An address file in an earlier layout: three text fields, one of which the current layout lacks.
+std::string OldAddressFile() {
+    const char* names[] = {"名前", "電話番号", "旧メモ"};
+    std::string bytes;
+    kx::AppendU32(bytes, 3);
+    for (const char* name : names) {
+        std::string definition = name;
+        definition.resize(80, '\0');
+        kx::AppendU32(definition, 0);    // text
+        kx::AppendU32(definition, 100);  // width
+        kx::AppendU32(definition, 0);    // flag
+        definition.append(24, '\0');
+        bytes += definition;
+    }
+    kx::AppendU32(kx::AppendU32(bytes, 0), 0);
+    const char* texts[] = {"山田 太郎", "03-1234-5678", "消える"};
+    std::string image(1, '\0');
+    std::string body;
+    for (const char* text : texts) {
+        kx::AppendU16(image, static_cast<uint16_t>(1 + 2 * 3 + body.size()));
+        body += std::string(text) + '\0';
+    }
+    image += body;
+    kx::AppendU32(bytes, static_cast<uint32_t>(image.size() + 1));
+    bytes += image + '\0';
+    return kx::AppendU32(bytes, 0);
+}
+
+// The text of one field of the first record of an address file.
+std::string FirstRecordField(const std::string& file, uint32_t field) {
+    uint32_t fieldCount = 0;
+    if (!kx::ReadU32(file, 0, &fieldCount)) return "";
+    size_t image = 4 + 116 * static_cast<size_t>(fieldCount) + 8 + 4;
+    size_t at = image + 1 + 2 * field;
+    if (at + 2 > file.size()) return "";
+    uint16_t offset = static_cast<uint8_t>(file[at]) | static_cast<uint8_t>(file[at + 1]) << 8;
+    return std::string(file.c_str() + image + offset);
+}
+
+TEST_F(WizardEndToEndTest, AVersionUpConvertsTheOldAddressFile) {
+    // The earlier installation and its record, as the previous run left them.
+    ASSERT_TRUE(CreateDirectoryA(Path("target").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(target_.c_str(), NULL));
+    ASSERT_TRUE(WriteBytes(target_ + "\\korvex.exe", "MZ the old address book"));
+    std::string old = OldAddressFile();
+    ASSERT_TRUE(WriteBytes(target_ + "\\Korvex.ndb", old));
+    std::string recordFolder = recordPath_.substr(0, recordPath_.rfind('\\'));
+    CreateDirectoryA(recordFolder.substr(0, recordFolder.rfind('\\')).c_str(), NULL);
+    CreateDirectoryA(recordFolder.c_str(), NULL);
+    ASSERT_TRUE(WriteBytes(recordPath_, "2020\r\n5\r\n1\r\n0\r\n0\r\n" + target_ + "\r\n"));
+
+    ASSERT_TRUE(setup_.Start(program_));
+    Next(Page(1));
+    HWND folder = Page(2);
+    EXPECT_EQ(target_, ReadText(folder, IDC_FOLDER_EDIT)) << "the folder of the previous installation";
+    Next(folder);  // holds the application: no question
+    Next(Page(3));
+    HWND confirmation = Page(4);
+    EXPECT_EQ(0u, ReadText(confirmation, IDC_SUMMARY).find("インストール方法　：　「バージョンアップ」\r\n"));
+    Next(confirmation);
+    Next(Page(5));
+    EXPECT_EQ(1u, setup_.WaitForExit());
+
+    EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe"));
+    EXPECT_EQ(old, ReadBytes(target_ + "\\Korvex_Conv.bak")) << "the old data is kept as the backup";
+    std::string converted = ReadBytes(target_ + "\\Korvex.ndb");
+    uint32_t fieldCount = 0;
+    ASSERT_TRUE(kx::ReadU32(converted, 0, &fieldCount));
+    EXPECT_EQ(60u, fieldCount);
+    EXPECT_EQ("山田 太郎", FirstRecordField(converted, 2)) << "名前 is field 2 of the current layout";
+    EXPECT_EQ("03-1234-5678", FirstRecordField(converted, 9)) << "電話番号 is field 9";
+    EXPECT_EQ(std::string::npos, converted.find("消える")) << "a field the layout lacks is dropped";
+}
+
+TEST_F(WizardEndToEndTest, CancelAnsweredNoStaysAndYesEnds) {
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND welcome = Page(1);
+    ClickButton(welcome, IDC_CANCEL_WIZARD);
+    ExpectBox(kCancelQuestion, "確認", IDNO);
+    EXPECT_EQ(welcome, Page(1)) << "the same page, still open";
+    Next(welcome);
+    HWND folder = Page(2);
+    PostMessageA(folder, WM_CLOSE, 0, 0);
+    ExpectBox(kCancelQuestion, "確認", IDNO);
+    EXPECT_EQ(folder, Page(2));
+    PostMessageA(folder, WM_CLOSE, 0, 0);
+    ExpectBox(kCancelQuestion, "確認", IDYES);
+    EXPECT_EQ(1u, setup_.WaitForExit());
+    EXPECT_FALSE(MutexExists("Quilmora"));
+    EXPECT_FALSE(PathExists(recordPath_));
+}
+
+TEST_F(WizardEndToEndTest, BackAndNextOfferTheDefaultsAgain) {
+    ASSERT_TRUE(setup_.Start(program_));
+    Next(Page(1));
+    HWND folder = Page(2);
+    std::string offered = ReadText(folder, IDC_FOLDER_EDIT);
+    TypeText(folder, IDC_FOLDER_EDIT, target_);
+    ClickButton(folder, IDC_BACK);
+    // The welcome page chooses the folder afresh: the typed one is gone.
+    Next(Page(1));
+    folder = Page(2);
+    EXPECT_EQ(offered, ReadText(folder, IDC_FOLDER_EDIT));
+    TypeText(folder, IDC_FOLDER_EDIT, target_);
+    Next(folder);
+
+    HWND settings = Page(3);
+    ClickCheckBox(settings, IDC_SETTINGS_DESKTOP);
+    ClickCheckBox(settings, IDC_SETTINGS_START_MENU);
+    ClickButton(settings, IDC_BACK);
+    folder = Page(2);
+    EXPECT_EQ(target_, ReadText(folder, IDC_FOLDER_EDIT)) << "the accepted folder is shown again";
+    Next(folder);
+    settings = Page(3);
+    EXPECT_TRUE(IsChecked(settings, IDC_SETTINGS_DESKTOP)) << "Next on the folder page resets the settings";
+    EXPECT_TRUE(IsChecked(settings, IDC_SETTINGS_START_MENU));
+    ClickCheckBox(settings, IDC_SETTINGS_START_MENU);
+    Next(settings);
+
+    HWND confirmation = Page(4);
+    EXPECT_NE(std::string::npos,
+              ReadText(confirmation, IDC_SUMMARY).find("スタートメニューへショートカットの作成　：　「しない」"));
+    ClickButton(confirmation, IDC_BACK);
+    settings = Page(3);
+    EXPECT_TRUE(IsChecked(settings, IDC_SETTINGS_DESKTOP)) << "the settings as they were left";
+    EXPECT_FALSE(IsChecked(settings, IDC_SETTINGS_START_MENU));
+    CancelAndConfirm(settings);
+    EXPECT_FALSE(PathExists(target_)) << "nothing was installed";
+}
+
+TEST_F(WizardEndToEndTest, AnInvalidFolderIsRefusedWithItsMessage) {
+    ASSERT_TRUE(setup_.Start(program_));
+    Next(Page(1));
+    HWND folder = Page(2);
+    TypeText(folder, IDC_FOLDER_EDIT, "Korvanto");
+    Next(folder);
+    ExpectBox("ドライブからのパスでフォルダを選択して下さい。", "注意", IDOK);
+    EXPECT_EQ(folder, Page(2));
+    TypeText(folder, IDC_FOLDER_EDIT, "");
+    Next(folder);
+    ExpectBox("フォルダを選択して下さい。", "注意", IDOK);
+    EXPECT_EQ(folder, Page(2));
+    CancelAndConfirm(folder);
+}
+
+TEST_F(WizardEndToEndTest, WithoutThePackageTheWelcomePageStays) {
+    ASSERT_TRUE(DeleteFileA(Path("disc\\kx.pac").c_str()));
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND welcome = Page(1);
+    EXPECT_NE(
+        std::string::npos,
+        ReadText(welcome, IDC_HEADER).find("ここでは『Korvanto』のインストールまたはバージョンアップを行います。"));
+    Next(welcome);
+    ExpectBox("kx.pacのファイルがありません。", "注意", IDOK);
+    CancelAndConfirm(Page(1));
+}
+
+TEST_F(WizardEndToEndTest, AFailedInstallationStaysAndTheNextPressSucceeds) {
+    // Where the folder should go lies a file: the run stops before anything is installed.
+    ASSERT_TRUE(CreateDirectoryA(Path("target").c_str(), NULL));
+    ASSERT_TRUE(WriteBytes(target_, "in the way"));
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND confirmation = WalkToConfirmation(target_);
+    Next(confirmation);
+    ExpectBox("指示先に既にファイルが存在します。", "注意", IDOK);
+    EXPECT_EQ(confirmation, Page(4)) << "the page stays for another try";
+    EXPECT_TRUE(MutexExists("Quilmora"));
+
+    ASSERT_TRUE(DeleteFileA(target_.c_str()));
+    Next(confirmation);
+    Next(Page(5));
+    EXPECT_EQ(1u, setup_.WaitForExit());
+    EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe"));
+}
+
+TEST_F(WizardEndToEndTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND welcome = Page(1);
+    {
+        SetupProcess second;
+        ASSERT_TRUE(second.Start(program_));
+        ForeignBox box = second.WaitForBox();
+        ASSERT_TRUE(box.window != NULL);
+        EXPECT_EQ("「Korvanto」または「セットアップ」が既に起動されています。", box.text) << ToUtf8(box.text);
+        EXPECT_EQ("Korvantoセットアップ", box.caption);
+        EXPECT_EQ(std::vector<int>({IDOK}), box.buttons);
+        Answer(box, IDOK);
+        EXPECT_EQ(1u, second.WaitForExit());
+        EXPECT_TRUE(second.WaitForWindow(PageCaption(1), 300) == NULL) << "the second copy showed no page";
+    }
+    CancelAndConfirm(welcome);
+}
+
+}  // namespace
+
+namespace {
+
+// Pictures of every page and of the main message boxes, for the documentation. Not part of the
+// test run: scripts/screenshots.sh runs it inside a Wine virtual desktop, which draws the window
+// frames, with KX_SHOTS naming the folder for the pictures.
+class PagePictures : public WizardEndToEndTest {
+protected:
+    void Shoot(const std::string& name, const std::vector<HWND>& windows) {
+        Sleep(800);  // let every control finish painting
+        EXPECT_TRUE(SaveWindowsPicture(windows, folder_ + "\\" + name + ".bmp")) << name;
+    }
+    HWND ShootPage(int number, const std::string& name) {
+        HWND page = Page(number);
+        Shoot(name, {page});
+        return page;
+    }
+    void ShootBox(HWND page, const std::string& name, int button) {
+        ForeignBox box = setup_.WaitForBox();
+        ASSERT_TRUE(box.window != NULL) << name;
+        Shoot(name, {page, box.window});
+        Answer(box, button);
+        WaitUntilClosed(box.window);
+    }
+    std::string folder_;
+};
+
+TEST_F(PagePictures, DISABLED_EveryPage) {
+    char folder[MAX_PATH] = "";
+    ASSERT_NE(0u, GetEnvironmentVariableA("KX_SHOTS", folder, sizeof folder)) << "KX_SHOTS names no folder";
+    folder_ = folder;
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND welcome = ShootPage(1, "page1-welcome");
+    ClickButton(welcome, IDC_CANCEL_WIZARD);
+    ShootBox(welcome, "box-cancel", IDNO);
+    Next(welcome);
+
+    HWND folderPage = Page(2);
+    std::string offered = ReadText(folderPage, IDC_FOLDER_EDIT);
+    ASSERT_FALSE(PathExists(offered)) << "the pictures install into the offered folder, which must be new";
+    TypeText(folderPage, IDC_FOLDER_EDIT, "Korvanto");
+    Next(folderPage);
+    ShootBox(folderPage, "box-folder-from-drive", IDOK);
+    TypeText(folderPage, IDC_FOLDER_EDIT, Path("disc"));
+    Next(folderPage);
+    ShootBox(folderPage, "box-folder-has-files", IDNO);
+    TypeText(folderPage, IDC_FOLDER_EDIT, offered);
+    Shoot("page2-folder", {folderPage});
+    Next(folderPage);
+
+    Next(ShootPage(3, "page3-settings"));
+    HWND confirmation = ShootPage(4, "page4-confirmation");
+    Next(confirmation);
+    Next(ShootPage(5, "page5-completion"));
+    EXPECT_EQ(1u, setup_.WaitForExit());
+    RemoveTree(offered);
+}
+
+}  // namespace
