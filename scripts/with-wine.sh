@@ -67,6 +67,15 @@ make_real_user_folders() {
   done
 }
 
+# The templates ask for the proportional "ＭＳ Ｐゴシック"; its free twin IPAPGothic is as wide, so
+# every text takes the room on the page that the templates give it.
+use_proportional_gothic() {
+  if [ ! -f "$WINEPREFIX/.kx-fonts" ]; then
+    "$WINELOADER" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f \
+      >/dev/null 2>&1 </dev/null && touch "$WINEPREFIX/.kx-fonts"
+  fi
+}
+
 init_prefix() {
   if [ ! -f "$WINEPREFIX/.kx-ready" ]; then
     # wineboot's services inherit and hold stdout/stderr: send them elsewhere.
@@ -88,6 +97,7 @@ mkdir -p "$WINEPREFIX"
 "$WINESERVER" -f -p >/dev/null 2>&1 </dev/null &
 server_pid=$!
 init_prefix
+use_proportional_gothic
 
 set +e
 "$@"
