@@ -10,7 +10,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils
   locales fonts-ipafont-gothic
   googletest clang-format file
-  g++
+  g++ python3
 )
 
 missing=()

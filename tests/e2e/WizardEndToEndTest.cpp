@@ -369,7 +369,8 @@ namespace {
 
 // Pictures of every page and of the main message boxes, for the documentation. Not part of the
 // test run: scripts/screenshots.sh runs it inside a Wine virtual desktop, which draws the window
-// frames, with KX_SHOTS naming the folder for the pictures.
+// frames, with KX_SHOTS naming the folder for the pictures and KX_SHOTS_PACKAGE, when set, the
+// package to install.
 class PagePictures : public WizardEndToEndTest {
 protected:
     void Shoot(const std::string& name, const std::vector<HWND>& windows) {
@@ -395,6 +396,10 @@ TEST_F(PagePictures, DISABLED_EveryPage) {
     char folder[MAX_PATH] = "";
     ASSERT_NE(0u, GetEnvironmentVariableA("KX_SHOTS", folder, sizeof folder)) << "KX_SHOTS names no folder";
     folder_ = folder;
+    char package[MAX_PATH] = "";
+    if (GetEnvironmentVariableA("KX_SHOTS_PACKAGE", package, sizeof package) != 0) {
+        ASSERT_TRUE(CopyFileA(package, Path("disc\\kx.pac").c_str(), FALSE)) << package;
+    }
     ASSERT_TRUE(setup_.Start(program_));
     HWND welcome = ShootPage(1, "page1-welcome");
     ClickButton(welcome, IDC_CANCEL_WIZARD);
