@@ -1,15 +1,11 @@
 #include "SetupDriver.h"
 
+#include "resources/resource.h"
+
 namespace {
 
 const DWORD kPollMilliseconds = 20;
 const UINT kMessageTimeout = 5000;
-
-std::string ClassOf(HWND window) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
 
 // WM_GETTEXT is carried across processes; the buffer is larger than any text the program shows.
 std::string TextOf(HWND window) {
@@ -28,28 +24,14 @@ struct Search {
 };
 
 bool IsPage(HWND window) {
-    return GetDlgItem(window, 1022) != NULL;  // the header band
+    return GetDlgItem(window, IDC_HEADER) != NULL;
 }
 
-// A box is a dialog of plain statics and push buttons; pages and the folder browser have more.
 bool ReadBox(HWND window, ForeignBox* box) {
-    if (ClassOf(window) != "#32770" || IsPage(window)) return false;
-    for (HWND child = GetWindow(window, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT)) {
-        std::string cls = ClassOf(child);
-        if (!IsWindowVisible(child)) continue;
-        if (cls == "Button") {
-            box->buttons.push_back(GetDlgCtrlID(child));
-        } else if (cls == "Static") {
-            if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
-            std::string text = TextOf(child);
-            if (!text.empty()) box->text = text;
-        } else {
-            return false;
-        }
-    }
+    if (!ReadMessageBox(window, box)) return false;
     box->window = window;
     box->caption = TextOf(window);
-    return !box->buttons.empty();
+    return true;
 }
 
 BOOL CALLBACK Visit(HWND window, LPARAM context) {
@@ -131,17 +113,12 @@ std::string PageCaption(int page) {
     return caption;
 }
 
-void ClickButton(HWND dialog, int controlId) {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, controlId)));
-}
-
 void ClickCheckBox(HWND dialog, int controlId) {
     PostMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0);
 }
 
 void Answer(const ForeignBox& box, int buttonId) {
-    ClickButton(box.window, buttonId);
+    PostClick(box.window, buttonId);
 }
 
 void TypeText(HWND dialog, int controlId, const std::string& text) {
@@ -170,13 +147,6 @@ bool WaitUntilClosed(HWND window, DWORD timeoutMs) {
         Sleep(kPollMilliseconds);
     }
     return false;
-}
-
-bool MutexExists(const char* name) {
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name);
-    if (mutex == NULL) return false;
-    CloseHandle(mutex);
-    return true;
 }
 
 static bool WriteBitmapFile(const std::string& path, const BITMAPINFOHEADER& info, const std::string& pixels) {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "MessageBoxObserver.h"
+#include "PageScript.h"
+
 // A message box of the driven program, as its user sees it.
-struct ForeignBox {
+struct ForeignBox : ObservedBox {
     HWND window = NULL;
-    std::string caption;
-    std::string text;
-    std::vector<int> buttons;  // IDOK, IDYES, IDNO, ... in window order
 };
 
 class SetupProcess {
@@ -43,8 +43,6 @@ private:
 // The wizard's page captions: 1 to 4, or 5 for the completion page.
 std::string PageCaption(int page);
 
-// A click on the dialog's button, delivered as the button itself reports one.
-void ClickButton(HWND dialog, int controlId);
 // A click on a check box: the box toggles itself and tells its dialog, in the order of the
 // clicks posted before and after it.
 void ClickCheckBox(HWND dialog, int controlId);
@@ -55,7 +53,6 @@ bool IsChecked(HWND dialog, int controlId);
 bool IsEnabled(HWND dialog, int controlId);
 // Waits until the window is gone (its dialog ended); false after timeoutMs.
 bool WaitUntilClosed(HWND window, DWORD timeoutMs = SetupProcess::kPatience);
-bool MutexExists(const char* name);
 
 // The screen area covered by the windows (their union), saved as a 24-bit BMP file.
 bool SaveWindowsPicture(const std::vector<HWND>& windows, const std::string& bmpPath);

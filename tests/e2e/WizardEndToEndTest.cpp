@@ -86,9 +86,9 @@ protected:
         Answer(box, button);
         EXPECT_TRUE(WaitUntilClosed(box.window));
     }
-    void Next(HWND page) { ClickButton(page, IDC_NEXT); }
+    void Next(HWND page) { PostClick(page, IDC_NEXT); }
     void CancelAndConfirm(HWND page) {
-        ClickButton(page, IDC_CANCEL_WIZARD);
+        PostClick(page, IDC_CANCEL_WIZARD);
         ExpectBox(kCancelQuestion, "確認", IDYES);
         EXPECT_EQ(1u, setup_.WaitForExit());
     }
@@ -247,7 +247,7 @@ TEST_F(WizardEndToEndTest, AVersionUpConvertsTheOldAddressFile) {
 TEST_F(WizardEndToEndTest, CancelAnsweredNoStaysAndYesEnds) {
     ASSERT_TRUE(setup_.Start(program_));
     HWND welcome = Page(1);
-    ClickButton(welcome, IDC_CANCEL_WIZARD);
+    PostClick(welcome, IDC_CANCEL_WIZARD);
     ExpectBox(kCancelQuestion, "確認", IDNO);
     EXPECT_EQ(welcome, Page(1)) << "the same page, still open";
     Next(welcome);
@@ -268,7 +268,7 @@ TEST_F(WizardEndToEndTest, BackAndNextOfferTheDefaultsAgain) {
     HWND folder = Page(2);
     std::string offered = ReadText(folder, IDC_FOLDER_EDIT);
     TypeText(folder, IDC_FOLDER_EDIT, target_);
-    ClickButton(folder, IDC_BACK);
+    PostClick(folder, IDC_BACK);
     // The welcome page chooses the folder afresh: the typed one is gone.
     Next(Page(1));
     folder = Page(2);
@@ -279,7 +279,7 @@ TEST_F(WizardEndToEndTest, BackAndNextOfferTheDefaultsAgain) {
     HWND settings = Page(3);
     ClickCheckBox(settings, IDC_SETTINGS_DESKTOP);
     ClickCheckBox(settings, IDC_SETTINGS_START_MENU);
-    ClickButton(settings, IDC_BACK);
+    PostClick(settings, IDC_BACK);
     folder = Page(2);
     EXPECT_EQ(target_, ReadText(folder, IDC_FOLDER_EDIT)) << "the accepted folder is shown again";
     Next(folder);
@@ -292,7 +292,7 @@ TEST_F(WizardEndToEndTest, BackAndNextOfferTheDefaultsAgain) {
     HWND confirmation = Page(4);
     EXPECT_NE(std::string::npos,
               ReadText(confirmation, IDC_SUMMARY).find("スタートメニューへショートカットの作成　：　「しない」"));
-    ClickButton(confirmation, IDC_BACK);
+    PostClick(confirmation, IDC_BACK);
     settings = Page(3);
     EXPECT_TRUE(IsChecked(settings, IDC_SETTINGS_DESKTOP)) << "the settings as they were left";
     EXPECT_FALSE(IsChecked(settings, IDC_SETTINGS_START_MENU));
@@ -402,7 +402,7 @@ TEST_F(PagePictures, DISABLED_EveryPage) {
     }
     ASSERT_TRUE(setup_.Start(program_));
     HWND welcome = ShootPage(1, "page1-welcome");
-    ClickButton(welcome, IDC_CANCEL_WIZARD);
+    PostClick(welcome, IDC_CANCEL_WIZARD);
     ShootBox(welcome, "box-cancel", IDNO);
     Next(welcome);
 

@@ -40,9 +40,26 @@ int IconKind(HICON icon) {
     return icon != NULL ? -1 : 0;
 }
 
+bool Has(const std::vector<int>& ids, int id) {
+    for (int each : ids) {
+        if (each == id) return true;
+    }
+    return false;
+}
+
+int DismissButton(const std::vector<int>& ids) {
+    const int order[] = {IDCANCEL, IDNO, IDOK};
+    for (int id : order) {
+        if (Has(ids, id)) return id;
+    }
+    return ids.front();
+}
+
+}  // namespace
+
 // A message box is a #32770 dialog whose only controls are statics and push buttons, one of
 // the buttons being a standard answer; the wizard's pages and the folder browser have others.
-bool IsMessageBox(HWND window, ObservedBox* box) {
+bool ReadMessageBox(HWND window, ObservedBox* box) {
     if (ClassOf(window) != "#32770") return false;
     bool other = false;
     for (HWND child = GetWindow(window, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -64,23 +81,6 @@ bool IsMessageBox(HWND window, ObservedBox* box) {
     }
     return !other && !box->buttons.empty();
 }
-
-bool Has(const std::vector<int>& ids, int id) {
-    for (int each : ids) {
-        if (each == id) return true;
-    }
-    return false;
-}
-
-int DismissButton(const std::vector<int>& ids) {
-    const int order[] = {IDCANCEL, IDNO, IDOK};
-    for (int id : order) {
-        if (Has(ids, id)) return id;
-    }
-    return ids.front();
-}
-
-}  // namespace
 
 struct MessageBoxObserverAccess {
     // The box is only looked at once it runs its own message loop: by then its text, its
@@ -111,7 +111,7 @@ struct MessageBoxObserverAccess {
         msg->message = WM_NULL;
         t_seen->erase(window);
         ObservedBox box;
-        if (!IsMessageBox(window, &box)) return;
+        if (!ReadMessageBox(window, &box)) return;
         box.caption = WindowText(window);
         box.hasOwner = GetWindow(window, GW_OWNER) != NULL;
         HWND focus = GetFocus();

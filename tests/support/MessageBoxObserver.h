@@ -51,6 +51,11 @@ private:
     MessageBoxScript* outer_ = NULL;
 };
 
+// Reads what a message box shows: its text, buttons and icon (caption and the rest are left to
+// the caller). false for any other window, a wizard page or the folder browser among them. Works
+// on the boxes of other processes too.
+bool ReadMessageBox(HWND window, ObservedBox* box);
+
 // Installs the observer's hooks on the calling thread (TestMain does this for the main thread).
 void InstallMessageBoxObserver();
 
