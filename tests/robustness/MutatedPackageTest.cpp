@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "MessageBoxObserver.h"
-#include "PackageFixture.h"
+#include "../install/PackageFixture.h"
 #include "install/PackageReader.h"
 
 namespace {
@@ -56,8 +56,8 @@ Base MakeBase() {
     return base;
 }
 
-const uint32_t kSpecialLengths[] = {0,   1,   2,   3,    4,    50,         51,          52,          256,        257,
-                                    259, 260, 261, 5120, 5121, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFEu, 0xFFFFFFFFu};
+const uint32_t kLengthsAtBounds[] = {0,   1,   2,   3,    4,    50,         51,          52,          256,        257,
+                                     259, 260, 261, 5120, 5121, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFEu, 0xFFFFFFFFu};
 const char* const kHostileNames[] = {"..",  ".", "..\\..\\x", "C:\\x", "\\x",  "a/b",        "x:y",
                                      "a\\", "",  "con",       "*",     "\x83", "表\\..\\..", "..\\表"};
 
@@ -81,7 +81,7 @@ std::string Mutate(const Base& base, Random& random) {
             break;
         case 3:  // a count or length with a value at or around a bound
             PutU32(&bytes, base.lengthFields[random.Below(base.lengthFields.size())],
-                   kSpecialLengths[random.Below(sizeof kSpecialLengths / sizeof *kSpecialLengths)]);
+                   kLengthsAtBounds[random.Below(sizeof kLengthsAtBounds / sizeof *kLengthsAtBounds)]);
             break;
         case 4: {  // a hostile name in place of one member's subfolder or name, with lengths to match
             std::vector<kx::PackageMember> members = {Member("", "a.dll", "alpha"), Member("sub", "b.txt", "")};
