@@ -114,12 +114,7 @@ TEST_F(WelcomePageTest, WithoutThePackageNextWarnsAndOnlyCancelLeaves) {
     EXPECT_EQ(1, result);
     EXPECT_EQ(-1, nextPage);
     ASSERT_EQ(3u, boxes.Count());
-    EXPECT_EQ("kx.pacのファイルがありません。", boxes[0].text);
-    EXPECT_EQ("注意", boxes[0].caption);
-    EXPECT_EQ(MB_ICONWARNING, boxes[0].icon);
-    EXPECT_EQ(std::vector<int>({IDOK}), boxes[0].buttons);
-    EXPECT_TRUE(boxes[0].taskModal);
-    EXPECT_FALSE(boxes[0].hasOwner);
+    ExpectWarningBox(boxes[0], "kx.pacのファイルがありません。");
     EXPECT_EQ("処理を中止します。よろしいですか？", boxes[1].text);
     EXPECT_EQ("確認", boxes[1].caption);
     EXPECT_EQ("処理を中止します。よろしいですか？", boxes[2].text);
