@@ -1,4 +1,4 @@
-// Points the shell's special folders at test folders for the life of the object, so that the
+// Points the shell's user folders at test folders for the life of the object, so that the
 // pages read and write a test's own install record and never the user's profile.
 #pragma once
 #include <map>
