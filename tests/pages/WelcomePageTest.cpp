@@ -128,4 +128,21 @@ TEST_F(WelcomePageTest, AnUnknownProgramFilesFolderLeavesTheFolderEmpty) {
     EXPECT_STREQ("0.0.0.0", packageVersionText);
 }
 
+TEST_F(WelcomePageTest, WithoutAnApplicationDataFolderNoRecordIsRead) {
+    // "\korvex_inst.dat" alone would name a file at the root of the current drive: put one there.
+    ShellFolders().Set(CSIDL_APPDATA, "");
+    char previous[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(Temp().WindowsPath().c_str()));
+    std::string rootRecord = Temp().WindowsPath().substr(0, 2) + "\\korvex_inst.dat";
+    ASSERT_FALSE(PathExists(rootRecord));
+    ASSERT_TRUE(WriteBytes(rootRecord, "2024\r\n1\r\n2\r\n\r\n\r\nD:\\Elsewhere\r\n"));
+    ASSERT_TRUE(WriteBytes(SetupFolder() + "kx.pac", Package(0x01020304)));
+    EXPECT_EQ(1, OpenAndGoOn());
+    DeleteFileA(rootRecord.c_str());
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(ProgramFilesPrefix() + "Korvanto", installFolder);
+    EXPECT_EQ(0, previousInstallDate.wYear);
+}
+
 }  // namespace
