@@ -1,0 +1,245 @@
+#!/usr/bin/env bash
+# The installation benchmark: our installation run beside an installer that makensis builds from
+# the same files, and beside the floor of a plain copy, on generated payloads. Prints a table.
+#   bash bench/run.sh              500 files of about 256 MiB, and 500 files of 4 KiB; 5 rounds
+#   bash bench/run.sh --smoke      a few MiB and 2 rounds: proves in seconds that it all works
+#   bash bench/run.sh --rounds N   N rounds instead
+# Contenders run one after another within each round, so slow phases of a noisy machine touch
+# all of them. Everything lands in build/bench/; Wine runs in its own prefix there.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+work=$root/build/bench
+kinds=(large small)
+rounds=""
+measure=0
+
+while [ $# -gt 0 ]; do
+  case $1 in
+    --smoke) kinds=(smoke) ;;
+    --rounds) rounds=$2; shift ;;
+    --measure) measure=1 ;;  # internal: the measuring half, run inside the Wine environment
+    *) echo "usage: bash bench/run.sh [--smoke] [--rounds N]" >&2; exit 2 ;;
+  esac
+  shift
+done
+if [ -z "$rounds" ]; then
+  if [ "${kinds[0]}" = smoke ]; then rounds=2; else rounds=5; fi
+fi
+
+# ---------------------------------------------------------------- preparation (plain Linux)
+
+install_tools() {
+  if [ "$(id -u)" = 0 ]; then
+    bash scripts/setup-machine.sh >/dev/null
+    # Only the benchmark needs the peer's compiler, so the machine set-up leaves it out.
+    if ! command -v makensis >/dev/null; then
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends nsis >/dev/null
+    fi
+  fi
+  command -v makensis >/dev/null || { echo "bench: makensis missing (apt-get install nsis)" >&2; exit 1; }
+}
+
+build_programs() {
+  # An optimised x86_64 build: the shipped i686 program cannot run under this Wine.
+  cmake -S . -B build/bench-win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DKX_BUILD_TESTS=OFF >/dev/null
+  cmake --build build/bench-win64 -j 2 --target kx_bench_launch kx_bench_copy kx_bench_install >/dev/null
+  bash scripts/build.sh native >/dev/null
+  mkdir -p "$work"
+  if [ ! -x "$work/make_payload" ] || [ bench/make_payload.cpp -nt "$work/make_payload" ]; then
+    g++ -O2 -Wall -Wextra -o "$work/make_payload" bench/make_payload.cpp
+  fi
+}
+
+# files/ and files.tsv (subfolder, name, size, copy mode per line), made again only when stale.
+make_payload() {
+  local dir=$1 kind=$2
+  if [ ! -f "$dir/files.tsv" ] || [ "$work/make_payload" -nt "$dir/files.tsv" ]; then
+    rm -rf "$dir"
+    "$work/make_payload" "$kind" "$dir"
+  fi
+}
+
+# kx.pac beside the harness, as the setup program finds it beside itself.
+make_package() {
+  local dir=$1
+  mkdir -p "$dir/setup"
+  if [ ! -f "$dir/setup/kx.pac" ] || [ "$dir/files.tsv" -nt "$dir/setup/kx.pac" ]; then
+    { printf 'version\t1.0.0.0\n'
+      awk -F'\t' '{ printf "file\t%s\t%s\t%s\n", $1, $2, $4 }' "$dir/files.tsv"; } >"$dir/manifest.txt"
+    build/native/tools/kxpack/kxpack build "$dir/manifest.txt" "$dir/files" "$dir/setup/kx.pac"
+  fi
+  cp build/bench-win64/bench/kx_bench_install.exe "$dir/setup/"
+}
+
+# The peer: the same files in an installer with compression off; otherwise makensis's defaults.
+make_peer() {
+  local dir=$1
+  if [ -f "$dir/peer.exe" ] && [ "$dir/peer.exe" -nt "$dir/files.tsv" ]; then return; fi
+  {
+    printf '%s\n' 'Target amd64-unicode' 'SetCompress off' 'Name "Korvanto"' 'OutFile "peer.exe"' \
+      'InstallDir "C:\Korvanto"' 'RequestExecutionLevel user' 'Section'
+    awk -F'\t' -v files="$dir/files" '{
+      if ($1 != folder) { folder = $1; printf "  SetOutPath \"$INSTDIR%s\"\n", ($1 == "." ? "" : "\\" $1) }
+      printf "  File \"%s/%s%s\"\n", files, ($1 == "." ? "" : $1 "/"), $2 }' "$dir/files.tsv"
+    printf '%s\n' 'SectionEnd'
+  } >"$dir/peer.nsi"
+  (cd "$dir" && makensis -V1 peer.nsi)
+}
+
+# ---------------------------------------------------------------- measuring (inside Wine)
+
+winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
+
+# run_windows RESULTS LABEL PROGRAM ARGS...: one measured run through the launcher.
+run_windows() {
+  local results=$1 label=$2 out
+  shift 2
+  out=$("$WINELOADER" "$work/bin/kx_bench_launch.exe" 900 "$@" </dev/null) || true
+  local wall peak code inner
+  wall=$(sed -n 's/.*wall_ms=\([0-9.]*\).*/\1/p' <<<"$out")
+  peak=$(sed -n 's/.*wall_ms=.* peak_kib=\([0-9]*\).*/\1/p' <<<"$out")
+  code=$(sed -n 's/.* exit=\([0-9]*\).*/\1/p' <<<"$out")
+  inner=$(sed -n 's/.*run_ms=\([0-9.]*\).*/\1/p' <<<"$out")
+  if [ -z "$wall" ] || [ "$code" != 0 ]; then
+    echo "bench: $label failed: $out" >&2
+    return 1
+  fi
+  echo "$label $wall $peak ${inner:--}" >>"$results"
+}
+
+run_cp() {
+  local results=$1 label=$2 from=$3 to=$4 start end
+  start=$(date +%s%N)
+  /usr/bin/time -f '%M' -o "$work/cp.rss" cp -r "$from" "$to"
+  end=$(date +%s%N)
+  echo "$label $(awk -v ns=$((end - start)) 'BEGIN { printf "%.1f", ns / 1e6 }') $(cat "$work/cp.rss") -" >>"$results"
+}
+
+# fresh FOLDER: an empty start, with the previous run's writes on disk so they cost it nothing.
+fresh() { rm -rf "$1"; sync; }
+
+one_round() {
+  local dir=$1 results=$2 out=$1/out
+  fresh "$out/ours-empty"
+  run_windows "$results" ours-empty "$(winpath "$dir/setup/kx_bench_install.exe")" "$(winpath "$out/ours-empty")"
+  sync
+  run_windows "$results" ours-over "$(winpath "$dir/setup/kx_bench_install.exe")" "$(winpath "$out/ours-over")"
+  fresh "$out/peer-empty"
+  run_windows "$results" peer-empty "$(winpath "$dir/peer.exe")" /S "/D=$(winpath "$out/peer-empty")"
+  sync
+  run_windows "$results" peer-over "$(winpath "$dir/peer.exe")" /S "/D=$(winpath "$out/peer-over")"
+  fresh "$out/copyfile"
+  run_windows "$results" copyfile "$work/bin/kx_bench_copy.exe" "$(winpath "$dir/files")" "$(winpath "$out/copyfile")"
+  fresh "$out/cp"
+  run_cp "$results" cp "$dir/files" "$out/cp"
+}
+
+# Every contender must have put exactly the payload in place (ours and the Windows copies with
+# the payload's file times too), and our run must leave no temporary archive behind.
+verify() {
+  local dir=$1 name listing
+  listing() { (cd "$1" && find . -type f -printf '%P %s %T@\n' | sort); }
+  for name in ours-empty ours-over peer-empty copyfile cp; do
+    diff -rq "$dir/files" "$dir/out/$name" >/dev/null || { echo "bench: $name differs from the payload" >&2; exit 1; }
+  done
+  for name in ours-empty ours-over; do
+    [ "$(listing "$dir/files")" = "$(listing "$dir/out/$name")" ] ||
+      { echo "bench: $name has other file times than the payload" >&2; exit 1; }
+  done
+  if find "$WINEPREFIX/drive_c" -name 'kx.pa*' | grep -q .; then
+    echo "bench: a temporary archive stayed behind" >&2
+    exit 1
+  fi
+}
+
+measure_kind() {
+  local kind=$1 dir=$work/$1 results=$work/$1/results.txt
+  rm -rf "$dir/out" "$results"
+  mkdir -p "$dir/out"
+  # Warm-up round, not counted: it also lays the earlier installations that the "over" runs meet.
+  one_round "$dir" "$dir/warmup.txt"
+  verify "$dir"
+  local r
+  for r in $(seq "$rounds"); do
+    echo "bench: $kind round $r of $rounds" >&2
+    one_round "$dir" "$results"
+  done
+}
+
+if [ "$measure" = 1 ]; then
+  mkdir -p "$work/bin"
+  cp build/bench-win64/bench/kx_bench_launch.exe build/bench-win64/bench/kx_bench_copy.exe "$work/bin/"
+  for kind in "${kinds[@]}"; do measure_kind "$kind"; done
+  exit 0
+fi
+
+# ---------------------------------------------------------------- the table
+
+# median and range of column COL of the label's lines; wall in seconds, peak in MiB.
+summarise() {
+  awk -v label="$2" -v col="$3" -v scale="$4" '$1 == label && $col != "-" { v[n++] = $col / scale }
+    END {
+      if (n == 0) { print "- - -"; exit }
+      for (i = 0; i < n; i++) for (j = i + 1; j < n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+      median = (n % 2) ? v[int(n / 2)] : (v[n / 2 - 1] + v[n / 2]) / 2
+      print median, v[0], v[n - 1]
+    }' "$1"
+}
+
+print_table() {
+  local kind dir results files mib notes=()
+  echo
+  echo "| payload | contender | wall median s | wall min–max s | × peer | × floor | peak WS median MiB | peak WS min–max MiB |"
+  echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: |"
+  for kind in "${kinds[@]}"; do
+    dir=$work/$kind
+    results=$dir/results.txt
+    files=$(wc -l <"$dir/files.tsv")
+    mib=$(awk -F'\t' '{ s += $3 } END { printf "%.1f", s / 1048576 }' "$dir/files.tsv")
+    local peer_empty peer_over floor
+    peer_empty=$(summarise "$results" peer-empty 2 1000 | cut -d' ' -f1)
+    peer_over=$(summarise "$results" peer-over 2 1000 | cut -d' ' -f1)
+    floor=$(summarise "$results" copyfile 2 1000 | cut -d' ' -f1)
+    local label peer text wall peak
+    for label in ours-empty ours-over peer-empty peer-over copyfile cp; do
+      case $label in
+        ours-empty) text="our installation run, empty folder"; peer=$peer_empty ;;
+        ours-over) text="our installation run, over an earlier one"; peer=$peer_over ;;
+        peer-empty) text="makensis installer, empty folder"; peer=$peer_empty ;;
+        peer-over) text="makensis installer, over an earlier one"; peer=$peer_over ;;
+        copyfile) text="floor: CopyFileA loop (Wine)"; peer=$peer_empty ;;
+        cp) text="floor: cp -r (Linux)"; peer=$peer_empty ;;
+      esac
+      read -r wall wmin wmax <<<"$(summarise "$results" "$label" 2 1000)"
+      read -r peak pmin pmax <<<"$(summarise "$results" "$label" 3 1024)"
+      awk -v k="$kind: $files files, $mib MiB" -v t="$text" -v w="$wall" -v a="$wmin" -v b="$wmax" \
+        -v p="$peer" -v f="$floor" -v m="$peak" -v c="$pmin" -v d="$pmax" 'BEGIN {
+          printf "| %s | %s | %.2f | %.2f–%.2f | %.2f | %.2f | %.1f | %.1f–%.1f |\n", k, t, w, a, b, w / p, w / f, m, c, d }'
+    done
+    local inside over
+    inside=$(summarise "$results" ours-empty 4 1000 | cut -d' ' -f1)
+    over=$(summarise "$results" ours-over 4 1000 | cut -d' ' -f1)
+    if [ "$inside" != - ] && [ "$over" != - ]; then
+      notes+=("$(printf '%s: our run timed inside the harness (process start and exit left out): %.2f s into an empty folder, %.2f s over an earlier one.' \
+        "$kind" "$inside" "$over")")
+    fi
+  done
+  echo
+  printf '%s\n' "${notes[@]}"
+  echo "× peer: median wall time over the makensis installer's in the same situation (floors: its empty-folder run)."
+  echo "× floor: over the CopyFileA loop's. Medians of $rounds rounds, after one warm-up round; $(date -u +%F), $(nproc) cores."
+}
+
+install_tools
+build_programs
+for kind in "${kinds[@]}"; do
+  make_payload "$work/$kind" "$kind"
+  make_package "$work/$kind"
+  make_peer "$work/$kind"
+done
+measure_args=(--measure --rounds "$rounds")
+[ "${kinds[0]}" = smoke ] && measure_args+=(--smoke)
+KX_WINE_STATE=$work/wine scripts/with-wine.sh bash "$0" "${measure_args[@]}"
+print_table
