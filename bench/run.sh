@@ -46,10 +46,14 @@ build_programs() {
     -DCMAKE_BUILD_TYPE=Release -DKX_BUILD_TESTS=OFF >/dev/null
   cmake --build build/bench-win64 -j 2 --target kx_bench_launch kx_bench_copy kx_bench_install >/dev/null
   bash scripts/build.sh native >/dev/null
+  kxpack=$(find build/native -name kxpack -type f -perm -u+x | head -n 1)
   mkdir -p "$work"
-  if [ ! -x "$work/make_payload" ] || [ bench/make_payload.cpp -nt "$work/make_payload" ]; then
-    g++ -O2 -Wall -Wextra -o "$work/make_payload" bench/make_payload.cpp
-  fi
+  local tool
+  for tool in make_payload cpu_run; do
+    if [ ! -x "$work/$tool" ] || [ "bench/$tool.cpp" -nt "$work/$tool" ]; then
+      g++ -O2 -Wall -Wextra -o "$work/$tool" "bench/$tool.cpp"
+    fi
+  done
 }
 
 # files/ and files.tsv (subfolder, name, size, copy mode per line), made again only when stale.
@@ -68,7 +72,7 @@ make_package() {
   if [ ! -f "$dir/setup/kx.pac" ] || [ "$dir/files.tsv" -nt "$dir/setup/kx.pac" ]; then
     { printf 'version\t1.0.0.0\n'
       awk -F'\t' '{ printf "file\t%s\t%s\t%s\n", $1, $2, $4 }' "$dir/files.tsv"; } >"$dir/manifest.txt"
-    build/native/tools/kxpack/kxpack build "$dir/manifest.txt" "$dir/files" "$dir/setup/kx.pac"
+    "$kxpack" build "$dir/manifest.txt" "$dir/files" "$dir/setup/kx.pac"
   fi
   cp build/bench-win64/bench/kx_bench_install.exe "$dir/setup/"
 }
@@ -92,29 +96,45 @@ make_peer() {
 
 winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
 
-# run_windows RESULTS LABEL PROGRAM ARGS...: one measured run through the launcher.
+# Processor time of the wineserver that serves this prefix: Windows file calls do part of their
+# work there, so a contender's processor time is its own processes' plus the server's share.
+find_wineserver() {
+  local key p
+  key=server-$(stat -c '%D' "$WINEPREFIX")-$(printf '%x' "$(stat -c '%i' "$WINEPREFIX")")
+  for p in $(pidof wineserver64 wineserver 2>/dev/null); do
+    case $(readlink "/proc/$p/cwd") in */"$key") wineserver_pid=$p ;; esac
+  done
+  [ -n "${wineserver_pid:-}" ] || { echo "bench: cannot find the prefix's wineserver" >&2; exit 1; }
+}
+server_cpu_ms() { awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) * 1000 / hz }' "/proc/$wineserver_pid/stat"; }
+field() { sed -n "s/.*\b$1=\([0-9.]*\).*/\1/p" <<<"$2" | head -n 1; }
+
+# run_windows RESULTS LABEL PROGRAM ARGS...: one measured run through the launcher. Results line:
+# label, wall ms, peak working set KiB, in-process ms (our harness only), processor ms.
 run_windows() {
-  local results=$1 label=$2 out
+  local results=$1 label=$2 out before after
   shift 2
-  out=$("$WINELOADER" "$work/bin/kx_bench_launch.exe" 900 "$@" </dev/null) || true
-  local wall peak code inner
-  wall=$(sed -n 's/.*wall_ms=\([0-9.]*\).*/\1/p' <<<"$out")
-  peak=$(sed -n 's/.*wall_ms=.* peak_kib=\([0-9]*\).*/\1/p' <<<"$out")
-  code=$(sed -n 's/.* exit=\([0-9]*\).*/\1/p' <<<"$out")
-  inner=$(sed -n 's/.*run_ms=\([0-9.]*\).*/\1/p' <<<"$out")
+  before=$(server_cpu_ms)
+  out=$("$work/cpu_run" "$work/cpu.txt" "$WINELOADER" "$work/bin/kx_bench_launch.exe" 900 "$@" </dev/null) || true
+  after=$(server_cpu_ms)
+  local wall peak code inner cpu
+  wall=$(field wall_ms "$out")
+  peak=$(field peak_kib "$(grep wall_ms <<<"$out")")
+  code=$(field exit "$out")
+  inner=$(field run_ms "$out")
+  cpu=$(awk -v own="$(field cpu_ms "$(cat "$work/cpu.txt")")" -v a="$before" -v b="$after" 'BEGIN { print own + b - a }')
   if [ -z "$wall" ] || [ "$code" != 0 ]; then
     echo "bench: $label failed: $out" >&2
     return 1
   fi
-  echo "$label $wall $peak ${inner:--}" >>"$results"
+  echo "$label $wall $peak ${inner:--} $cpu" >>"$results"
 }
 
 run_cp() {
-  local results=$1 label=$2 from=$3 to=$4 start end
-  start=$(date +%s%N)
-  /usr/bin/time -f '%M' -o "$work/cp.rss" cp -r "$from" "$to"
-  end=$(date +%s%N)
-  echo "$label $(awk -v ns=$((end - start)) 'BEGIN { printf "%.1f", ns / 1e6 }') $(cat "$work/cp.rss") -" >>"$results"
+  local results=$1 label=$2 from=$3 to=$4 report
+  "$work/cpu_run" "$work/cpu.txt" cp -r "$from" "$to"
+  report=$(cat "$work/cpu.txt")
+  echo "$label $(field wall_ms "$report") $(field maxrss_kib "$report") - $(field cpu_ms "$report")" >>"$results"
 }
 
 # fresh FOLDER: an empty start, with the previous run's writes on disk so they cost it nothing.
@@ -169,6 +189,7 @@ measure_kind() {
 }
 
 if [ "$measure" = 1 ]; then
+  find_wineserver
   mkdir -p "$work/bin"
   cp build/bench-win64/bench/kx_bench_launch.exe build/bench-win64/bench/kx_bench_copy.exe "$work/bin/"
   for kind in "${kinds[@]}"; do measure_kind "$kind"; done
@@ -188,35 +209,41 @@ summarise() {
     }' "$1"
 }
 
+# "median (min–max)" of a summarise line.
+cell() { awk -v f="$2" '{ printf f " (" f "–" f ")", $1, $2, $3 }' <<<"$1"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
 print_table() {
   local kind dir results files mib notes=()
   echo
-  echo "| payload | contender | wall median s | wall min–max s | × peer | × floor | peak WS median MiB | peak WS min–max MiB |"
-  echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: |"
+  echo "| payload | contender | wall s | wall × peer | wall × floor | CPU s | CPU × peer | CPU × floor | peak working set MiB |"
+  echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: |"
   for kind in "${kinds[@]}"; do
     dir=$work/$kind
     results=$dir/results.txt
     files=$(wc -l <"$dir/files.tsv")
     mib=$(awk -F'\t' '{ s += $3 } END { printf "%.1f", s / 1048576 }' "$dir/files.tsv")
-    local peer_empty peer_over floor
-    peer_empty=$(summarise "$results" peer-empty 2 1000 | cut -d' ' -f1)
-    peer_over=$(summarise "$results" peer-over 2 1000 | cut -d' ' -f1)
-    floor=$(summarise "$results" copyfile 2 1000 | cut -d' ' -f1)
-    local label peer text wall peak
+    local label text peer_label wall cpu peak
     for label in ours-empty ours-over peer-empty peer-over copyfile cp; do
       case $label in
-        ours-empty) text="our installation run, empty folder"; peer=$peer_empty ;;
-        ours-over) text="our installation run, over an earlier one"; peer=$peer_over ;;
-        peer-empty) text="makensis installer, empty folder"; peer=$peer_empty ;;
-        peer-over) text="makensis installer, over an earlier one"; peer=$peer_over ;;
-        copyfile) text="floor: CopyFileA loop (Wine)"; peer=$peer_empty ;;
-        cp) text="floor: cp -r (Linux)"; peer=$peer_empty ;;
+        ours-empty) text="our installation run, empty folder"; peer_label=peer-empty ;;
+        ours-over) text="our installation run, over an earlier one"; peer_label=peer-over ;;
+        peer-empty) text="makensis installer, empty folder"; peer_label=peer-empty ;;
+        peer-over) text="makensis installer, over an earlier one"; peer_label=peer-over ;;
+        copyfile) text="floor: CopyFileA loop (Wine)"; peer_label=peer-empty ;;
+        cp) text="floor: cp -r (Linux)"; peer_label=peer-empty ;;
       esac
-      read -r wall wmin wmax <<<"$(summarise "$results" "$label" 2 1000)"
-      read -r peak pmin pmax <<<"$(summarise "$results" "$label" 3 1024)"
-      awk -v k="$kind: $files files, $mib MiB" -v t="$text" -v w="$wall" -v a="$wmin" -v b="$wmax" \
-        -v p="$peer" -v f="$floor" -v m="$peak" -v c="$pmin" -v d="$pmax" 'BEGIN {
-          printf "| %s | %s | %.2f | %.2f–%.2f | %.2f | %.2f | %.1f | %.1f–%.1f |\n", k, t, w, a, b, w / p, w / f, m, c, d }'
+      wall=$(summarise "$results" "$label" 2 1000)
+      cpu=$(summarise "$results" "$label" 5 1000)
+      peak=$(summarise "$results" "$label" 3 1024)
+      printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$kind: $files files, $mib MiB" "$text" \
+        "$(cell "$wall" %.2f)" \
+        "$(ratio "${wall%% *}" "$(summarise "$results" "$peer_label" 2 1000 | cut -d' ' -f1)")" \
+        "$(ratio "${wall%% *}" "$(summarise "$results" copyfile 2 1000 | cut -d' ' -f1)")" \
+        "$(cell "$cpu" %.2f)" \
+        "$(ratio "${cpu%% *}" "$(summarise "$results" "$peer_label" 5 1000 | cut -d' ' -f1)")" \
+        "$(ratio "${cpu%% *}" "$(summarise "$results" copyfile 5 1000 | cut -d' ' -f1)")" \
+        "$(cell "$peak" %.1f)"
     done
     local inside over
     inside=$(summarise "$results" ours-empty 4 1000 | cut -d' ' -f1)
@@ -228,8 +255,10 @@ print_table() {
   done
   echo
   printf '%s\n' "${notes[@]}"
-  echo "× peer: median wall time over the makensis installer's in the same situation (floors: its empty-folder run)."
-  echo "× floor: over the CopyFileA loop's. Medians of $rounds rounds, after one warm-up round; $(date -u +%F), $(nproc) cores."
+  echo "Medians (min–max) of $rounds rounds after one warm-up round; $(date -u +%F), $(nproc) cores."
+  echo "× peer: over the makensis installer's median in the same situation (floors: its empty-folder run);"
+  echo "× floor: over the CopyFileA loop's. CPU: processor time of the contender's processes and of the"
+  echo "wineserver's work for them (the launcher's polling included, alike for every Windows contender)."
 }
 
 install_tools
