@@ -4,6 +4,7 @@
 #   bash bench/run.sh              500 files of about 256 MiB, and 500 files of 4 KiB; 5 rounds
 #   bash bench/run.sh --smoke      a few MiB and 2 rounds: proves in seconds that it all works
 #   bash bench/run.sh --rounds N   N rounds instead
+#   bash bench/run.sh --payload K  only payload K (large, small or smoke)
 # Contenders run one after another within each round, so slow phases of a noisy machine touch
 # all of them. Everything lands in build/bench/; Wine runs in its own prefix there.
 set -euo pipefail
@@ -17,9 +18,10 @@ measure=0
 while [ $# -gt 0 ]; do
   case $1 in
     --smoke) kinds=(smoke) ;;
+    --payload) kinds=("$2"); shift ;;
     --rounds) rounds=$2; shift ;;
     --measure) measure=1 ;;  # internal: the measuring half, run inside the Wine environment
-    *) echo "usage: bash bench/run.sh [--smoke] [--rounds N]" >&2; exit 2 ;;
+    *) echo "usage: bash bench/run.sh [--smoke] [--payload large|small|smoke] [--rounds N]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -268,7 +270,7 @@ for kind in "${kinds[@]}"; do
   make_package "$work/$kind"
   make_peer "$work/$kind"
 done
-measure_args=(--measure --rounds "$rounds")
-[ "${kinds[0]}" = smoke ] && measure_args+=(--smoke)
+measure_args=(--measure --rounds "$rounds" --payload "${kinds[0]}")
+[ ${#kinds[@]} = 1 ] || measure_args=(--measure --rounds "$rounds")
 KX_WINE_STATE=$work/wine scripts/with-wine.sh bash "$0" "${measure_args[@]}"
 print_table
