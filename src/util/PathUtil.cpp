@@ -80,7 +80,12 @@ static int CreateEachLevel(const char* path) {
         partial[length++] = *p++;
     }
     partial[length] = '\0';
-    if (backslashes == 0) return 1;
+    // "D:name" lies wherever drive D's current folder happens to be: it is never made, and
+    // saying it was would send the installation into a folder that is not there.
+    if (backslashes == 0) {
+        ShowWarning("指示先のフォルダ作成に失敗しました。");
+        return 0;
+    }
     if (*LastChar(partial) != '\\' && !CreateLevel(partial)) return 0;
     return 1;
 }

@@ -25,5 +25,6 @@ int FileExists(const char* path);
 void ShowSystemError(const char* caption);
 
 // Makes sure the folder "X:\a\b..." exists, creating it level by level. 1 when it exists or was
-// made; 0 on failure, after a message except for a missing path without a drive.
+// made; 0 on failure, after a message except for a missing path without a drive. A missing
+// "X:name", relative to the drive's current folder, is refused with a message.
 int CreateFolderPath(const char* path);

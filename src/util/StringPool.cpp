@@ -1,5 +1,6 @@
 #include "util/StringPool.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "util/GlobalMemory.h"
@@ -95,26 +96,29 @@ int StringPool::ReleaseBlock(int32_t number) {
     return 1;
 }
 
-int32_t StringPool::AppendSlot() {
-    if (Count + 1 >= indexCapacity_) {
-        int32_t capacity = index_ == NULL ? kTableGrowth : indexCapacity_ + kTableGrowth;
-        void* grown = ReallocateLocked(index_, static_cast<size_t>(capacity) * sizeof(StringEntry));
-        if (grown == NULL) {
-            ShowWarning("メモリが足りません。");
-            return 0;
-        }
-        index_ = static_cast<StringEntry*>(grown);
-        if (indexCapacity_ == 0) Count = 0;
-        std::memset(index_ + Count, 0, static_cast<size_t>(capacity - Count) * sizeof(StringEntry));
-        indexCapacity_ = capacity;
+// Grows the index to capacity rows; the added rows come zero-filled, that is "no text".
+int StringPool::GrowIndex(int64_t capacity) {
+    uint64_t bytes = static_cast<uint64_t>(capacity) * sizeof(StringEntry);
+    void* grown = NULL;
+    // Count is 32-bit: an index it cannot number, or one the address space cannot hold, cannot be had.
+    if (capacity <= INT32_MAX && bytes == static_cast<size_t>(bytes))
+        grown = ReallocateLocked(index_, static_cast<size_t>(bytes));
+    if (grown == NULL) {
+        ShowWarning("メモリが足りません。");
+        return 0;
     }
-    return ++Count;
+    if (index_ == NULL) Count = 0;
+    index_ = static_cast<StringEntry*>(grown);
+    indexCapacity_ = static_cast<int32_t>(capacity);
+    return 1;
 }
 
+// Takes the rows that growing ten at a time would end with in one step: a far index costs one
+// allocation, not one per ten rows, and fails at once when it cannot be had.
 int StringPool::ExtendTo(int32_t index) {
-    while (Count <= index) {
-        if (AppendSlot() == 0) return 0;
-    }
+    int64_t wanted = static_cast<int64_t>(index) + 1;
+    if (wanted >= indexCapacity_ && !GrowIndex(wanted / kTableGrowth * kTableGrowth + kTableGrowth)) return 0;
+    if (Count <= index) Count = index + 1;
     return 1;
 }
 

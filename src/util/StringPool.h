@@ -49,7 +49,7 @@ public:
 private:
     int32_t AddBlock(int32_t minimumSize);
     int ReleaseBlock(int32_t number);
-    int32_t AppendSlot();
+    int GrowIndex(int64_t capacity);
     int ExtendTo(int32_t index);
     void ReleaseAll();
     int StoreInNewSpace(StringEntry* entry, const void* bytes, int32_t length);

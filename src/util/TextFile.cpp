@@ -12,7 +12,8 @@ const int32_t kLineBytes = 1024;  // a longer line is read as several entries
 // The handle calls, not OpenFile: OpenFile refuses paths of 128 bytes or more.
 int StringPool::LoadTextFile(const char* path) {
     Reset();
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL));
     if (!file.IsOpen()) return -1;
     char chunk[kChunkBytes];
     char line[kLineBytes];

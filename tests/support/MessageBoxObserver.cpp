@@ -165,6 +165,15 @@ MessageBoxScript& MessageBoxScript::Answer(int buttonId) {
     return *this;
 }
 
+void ExpectWarningBox(const ObservedBox& box, const char* text) {
+    EXPECT_EQ(text, box.text) << ToUtf8(box.text);
+    EXPECT_EQ("注意", box.caption) << ToUtf8(box.caption);
+    EXPECT_EQ(std::vector<int>({IDOK}), box.buttons);
+    EXPECT_EQ(MB_ICONWARNING, box.icon);
+    EXPECT_TRUE(box.taskModal);
+    EXPECT_FALSE(box.hasOwner);
+}
+
 std::string ToUtf8(const std::string& sjis) {
     int wide = MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), NULL, 0);
     std::wstring w(static_cast<size_t>(wide), L'\0');

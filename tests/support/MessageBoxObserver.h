@@ -50,5 +50,9 @@ private:
 // Installs the observer's hooks on the calling thread (TestMain does this for the main thread).
 void InstallMessageBoxObserver();
 
+// Checks a warning as the program shows them all: the text, caption "注意", OK alone, warning
+// icon, task-modal, no owner.
+void ExpectWarningBox(const ObservedBox& box, const char* text);
+
 // Shift-JIS bytes as UTF-8, for readable failure messages.
 std::string ToUtf8(const std::string& sjis);

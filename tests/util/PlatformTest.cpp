@@ -1,6 +1,7 @@
 // The bench itself: these pass only where the code really runs on Win32 with code page 932.
 #include <windows.h>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include "MessageBoxObserver.h"
@@ -52,4 +53,21 @@ TEST(PlatformTest, TempFolderIsSeenFromBothSides) {
     for (char& c : viaRoot)
         c = c == '/' ? '\\' : c;
     EXPECT_EQ(std::string("x\0y", 3), ReadBytes(viaRoot));
+}
+
+TEST(PlatformTest, UnexpectedBoxesFailTheTestInsteadOfHangingIt) {
+    EXPECT_NONFATAL_FAILURE(MessageBoxA(NULL, "想定外", "注意", MB_OK | MB_ICONWARNING), "unexpected message box");
+    EXPECT_NONFATAL_FAILURE(
+        {
+            MessageBoxScript boxes;
+            boxes.Answer(IDYES);
+            MessageBoxA(NULL, "本文", "題", MB_OK);
+        },
+        "is not a button of the box");
+    EXPECT_NONFATAL_FAILURE(
+        {
+            MessageBoxScript boxes;
+            boxes.Answer(IDOK);
+        },
+        "not used");
 }

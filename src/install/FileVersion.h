@@ -1,0 +1,11 @@
+// What the versioned copy compares between a package's file and the installed one.
+#pragma once
+#include <cstdint>
+
+// The file version of the file's version resource, one byte per part (the low 8 bits of
+// each), major on top; 0 when the file has no readable version resource.
+uint32_t PackedFileVersion(const char* path);
+
+// -1 when the first file's last-write time is later, 1 when it is earlier, 0 when equal. A file
+// that cannot be opened without sharing, or whose time cannot be read, counts as time 0.
+int CompareFileTimes(const char* firstPath, const char* secondPath);

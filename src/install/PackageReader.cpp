@@ -1,0 +1,243 @@
+#include "install/PackageReader.h"
+
+#include <cstring>
+
+#include "util/FileHandle.h"
+#include "util/Message.h"
+#include "util/StringPool.h"
+
+static const char kOpenFailed[] = "ファイルの読込に失敗しました。";
+static const char kBadFile[] = "不正なファイルを読込ました。";
+static const char kWrongFormat[] = "形式の異なるファイルを読み込みました。";
+static const char kTooManyFiles[] = "ファイル数がオーバーしました。";
+static const char kNameTooLong[] = "ファイル名が長すぎます。";
+static const char kCannotCreate[] = "ファイルの書込に失敗しました。";
+static const char kDataShort[] = "読込に失敗しました。";
+static const char kInstallFailed[] = "インストールに失敗しました。";
+
+PackageReader::PackageReader()
+    : nextIndex(0), packageFile(INVALID_HANDLE_VALUE), memberCount(0), members(new StringPool(2048)) {
+    ZeroMemory(memberSizes, sizeof memberSizes);
+    baseFolder[0] = '\0';
+    currentSubfolder[0] = '\0';
+    tracePath[0] = '\0';
+}
+
+PackageReader::~PackageReader() {
+    UnPackClose();
+    delete members;
+}
+
+uint32_t PackageReader::ReadBlock(HANDLE file, void* buffer, uint32_t byteCount) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, byteCount, &got, NULL)) return 0;
+    return got;
+}
+
+uint32_t PackageReader::WriteBlock(HANDLE file, const void* buffer, uint32_t byteCount, int reportFlag) {
+    DWORD written = 0;
+    if (WriteFile(file, buffer, byteCount, &written, NULL) && written == byteCount) return written;
+    if (reportFlag == 1) ShowSystemError("インストール処理");
+    return 0;
+}
+
+void PackageReader::WriteTrace(const char* text) {
+    if (tracePath[0] == '\0') return;
+    FileHandle trace(CreateFileA(tracePath, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!trace.IsOpen()) return;
+    SetFilePointer(trace.Get(), 0, NULL, FILE_END);
+    WriteBlock(trace.Get(), text, lstrlenA(text), 0);
+    WriteBlock(trace.Get(), "\r\n", 2, 0);
+}
+
+int32_t PackageReader::RecordCount() const {
+    return members->Count;
+}
+
+int PackageReader::RecordAt(int32_t index, MemberRecord* record) const {
+    const StringEntry* entry = members->Entry(index);
+    if (entry == NULL || entry->data == NULL || entry->length != static_cast<int32_t>(sizeof *record)) return 0;
+    CopyMemory(record, entry->data, sizeof *record);
+    return 1;
+}
+
+// baseFolder, then "subfolder\" when there is one, then prefix and the file name. 0 when the
+// path would not fit: a cut path would name another file.
+int PackageReader::MemberPath(const MemberRecord& record, const char* prefix, char* path, size_t pathSize) const {
+    path[0] = '\0';
+    if (!AppendBounded(path, pathSize, baseFolder)) return 0;
+    if (record.subfolder[0] != '\0' &&
+        (!AppendBounded(path, pathSize, record.subfolder) || !AppendBounded(path, pathSize, "\\")))
+        return 0;
+    return AppendBounded(path, pathSize, prefix) && AppendBounded(path, pathSize, record.fileName);
+}
+
+void PackageReader::UnPackClose() {
+    nextIndex = 0;
+    memberCount = 0;
+    currentSubfolder[0] = '\0';
+    ZeroMemory(memberSizes, sizeof memberSizes);
+    if (packageFile != INVALID_HANDLE_VALUE) CloseHandle(packageFile);
+    packageFile = INVALID_HANDLE_VALUE;
+    if (baseFolder[0] != '\0') {
+        MemberRecord record;
+        char path[kMaxPathBytes];
+        for (int32_t i = 0; i < members->Count; ++i)
+            if (RecordAt(i, &record) && MemberPath(record, "_", path, sizeof path)) DeleteFileA(path);
+        baseFolder[0] = '\0';
+    }
+    members->Reset();
+}
+
+// Shows the warning and gives the result of a failed operation.
+static int Warn(const char* message) {
+    ShowWarning(message);
+    return -1;
+}
+
+static int Refuse(HANDLE* file, const char* message) {
+    CloseHandle(*file);
+    *file = INVALID_HANDLE_VALUE;
+    return Warn(message);
+}
+
+int PackageReader::UnPackOpen(const char* archivePath, const char* targetFolder) {
+    UnPackClose();
+    ZeroMemory(memberSizes, sizeof memberSizes);
+    if (!CopyBounded(baseFolder, sizeof baseFolder - 1, targetFolder)) {
+        baseFolder[0] = '\0';
+        ShowWarning(kNameTooLong);
+        return -1;
+    }
+    if (*LastChar(baseFolder) != '\\') lstrcatA(baseFolder, "\\");
+    HANDLE file = CreateFileA(archivePath, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        ShowSystemError("UpPackOpen");
+        ShowWarning(kOpenFailed);
+        return -1;
+    }
+    char magic[2];
+    if (ReadBlock(file, magic, 2) != 2) return Refuse(&file, kBadFile);
+    if (magic[0] != 'P' || magic[1] != 'C') return Refuse(&file, kWrongFormat);
+    int32_t count = 0;
+    if (ReadBlock(file, &count, 4) != 4) return Refuse(&file, kBadFile);
+    if (count > kMaxMembers) return Refuse(&file, kTooManyFiles);
+    // A negative count opens an archive with nothing to extract.
+    uint32_t tableBytes = count > 0 ? static_cast<uint32_t>(count) * 4 : 0;
+    if (tableBytes > 0 && ReadBlock(file, memberSizes, tableBytes) != tableBytes) return Refuse(&file, kBadFile);
+    packageFile = file;
+    nextIndex = 0;
+    memberCount = count;
+    return 0;
+}
+
+// A stored name may never lead outside the target folder: no drive or stream (":"), no root,
+// no "/" separator, no empty, "." or ".." component, and in a file name no "\" at all. A
+// subfolder may nest with "\". Bytes are stepped by whole characters of the code page, so a
+// trail byte 0x5C or 0x7C is part of its character.
+static bool IsSafeName(const char* name, bool isSubfolder) {
+    if (*name == '\0') return isSubfolder;
+    const char* part = name;
+    bool onlyDotsAndSpaces = true;
+    for (const char* p = name;;) {
+        BYTE c = static_cast<BYTE>(*p);
+        if (c == '\0' || c == '\\') {
+            if (p == part || onlyDotsAndSpaces) return false;
+            if (c == '\0') return true;
+            if (!isSubfolder) return false;
+            part = ++p;
+            onlyDotsAndSpaces = true;
+            continue;
+        }
+        if (IsDBCSLeadByte(c)) {
+            if (p[1] == '\0') return false;
+            p += 2;
+            onlyDotsAndSpaces = false;
+            continue;
+        }
+        if (c < 0x20 || std::strchr(":/*?\"<>|", c) != NULL) return false;
+        if (c != '.' && c != ' ') onlyDotsAndSpaces = false;
+        ++p;
+    }
+}
+
+// A stored name of length bytes that must close with its zero byte.
+static bool IsTerminated(const char* bytes, uint32_t length) {
+    return length > 0 && bytes[length - 1] == '\0';
+}
+
+// The entry fields before the file name length, into fileTime and the record. 0, or -1 after
+// a message when a field is cut off or out of its bounds.
+int PackageReader::ReadEntryFields(FILETIME* fileTime, MemberRecord* record) {
+    uint32_t reserved = 0, optionLength = 0, subfolderLength = 0;
+    BYTE options[kMaxOptionLength];
+    if (ReadBlock(packageFile, &reserved, 4) != 4 || ReadBlock(packageFile, fileTime, 8) != 8 ||
+        ReadBlock(packageFile, &optionLength, 4) != 4)
+        return Warn(kBadFile);
+    if (optionLength < 3 || optionLength > kMaxOptionLength ||
+        ReadBlock(packageFile, options, optionLength) != optionLength)
+        return Warn(kBadFile);
+    if (ReadBlock(packageFile, &subfolderLength, 4) != 4 || subfolderLength == 0 ||
+        subfolderLength > sizeof record->subfolder ||
+        ReadBlock(packageFile, record->subfolder, subfolderLength) != subfolderLength ||
+        !IsTerminated(record->subfolder, subfolderLength) || !IsSafeName(record->subfolder, true))
+        return Warn(kBadFile);
+    record->optionLength = static_cast<int32_t>(optionLength);
+    record->copyMode = static_cast<signed char>(options[0]);
+    record->optionByte1 = static_cast<signed char>(options[1]);
+    record->groupFlag = static_cast<signed char>(options[2]);
+    return 0;
+}
+
+void PackageReader::EnterSubfolder(const char* subfolder) {
+    if (subfolder[0] == '\0' || lstrcmpiA(subfolder, currentSubfolder) == 0) return;
+    char folder[kMaxPathBytes];
+    // A failure to create shows when the member's file cannot be created in it.
+    if (CopyBounded(folder, sizeof folder, baseFolder) && AppendBounded(folder, sizeof folder, subfolder))
+        CreateDirectoryA(folder, NULL);
+    lstrcpyA(currentSubfolder, subfolder);
+}
+
+int PackageReader::ExtractData(const char* outputPath, const FILETIME& fileTime) {
+    FileHandle output(CreateFileA(outputPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!output.IsOpen()) return Warn(kCannotCreate);
+    for (uint32_t left = memberSizes[nextIndex]; left > 0;) {
+        uint32_t chunk = left < kChunkSize ? left : kChunkSize;
+        if (ReadBlock(packageFile, dataBuffer, chunk) != chunk) {
+            output.Close();
+            return Warn(kDataShort);
+        }
+        if (WriteBlock(output.Get(), dataBuffer, chunk, 1) == 0) {
+            output.Close();
+            return Warn(kInstallFailed);
+        }
+        left -= chunk;
+    }
+    WriteTrace("書き込み完了");
+    SetFileTime(output.Get(), &fileTime, &fileTime, &fileTime);
+    return 0;
+}
+
+int PackageReader::UnPackRead(int prefixFlag) {
+    if (packageFile == INVALID_HANDLE_VALUE) return -1;
+    if (nextIndex >= memberCount) return 0;
+    FILETIME fileTime;
+    MemberRecord record;
+    ZeroMemory(&record, sizeof record);
+    if (ReadEntryFields(&fileTime, &record) != 0) return -1;
+    EnterSubfolder(record.subfolder);
+    uint32_t nameLength = 0;
+    if (ReadBlock(packageFile, &nameLength, 4) != 4) return Warn(kBadFile);
+    // Summed in 64 bits: a length near 2^32 must not wrap below the bound.
+    if (static_cast<uint64_t>(lstrlenA(baseFolder)) + nameLength >= kMaxPathBytes) return Warn(kNameTooLong);
+    if (nameLength == 0 || ReadBlock(packageFile, record.fileName, nameLength) != nameLength ||
+        !IsTerminated(record.fileName, nameLength) || !IsSafeName(record.fileName, false))
+        return Warn(kBadFile);
+    char outputPath[kMaxPathBytes];
+    if (!MemberPath(record, prefixFlag == 1 ? "_" : "", outputPath, sizeof outputPath)) return Warn(kNameTooLong);
+    if (!members->Put(nextIndex, &record, sizeof record)) return Warn(kInstallFailed);
+    WriteTrace(outputPath);
+    if (ExtractData(outputPath, fileTime) != 0) return -1;
+    ++nextIndex;
+    return 1;
+}

@@ -1,0 +1,66 @@
+// Extracts the members of the inner archive "PC" into the install folder under temporary
+// names that begin with "_", keeps a MemberRecord for each, and deletes those temporary files
+// again at its close. UnPackCopy (VersionedCopy.cpp) runs the whole extract-then-copy pass.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "util/PathUtil.h"
+
+class StringPool;
+
+// One extracted member, stored whole as one byte block in PackageReader::members.
+struct MemberRecord {
+    int32_t optionLength;
+    int32_t copyMode;  // 1 version, 2 date, 3 follow, 4 ask, other: replace
+    int32_t optionByte1;
+    int32_t groupFlag;  // 0: this member's decision is the one that mode 3 follows
+    char subfolder[51];
+    char fileName[261];
+};
+
+class PackageReader {
+public:
+    static const int32_t kMaxMembers = 500;
+    static const uint32_t kChunkSize = 5120;
+    static const uint32_t kMaxOptionLength = 256;
+
+    PackageReader();
+    ~PackageReader();
+
+    int UnPackOpen(const char* archivePath, const char* targetFolder);  // 0, or -1 after a message
+    int UnPackRead(int prefixFlag);                                     // 1 a member written, 0 none left, -1 failure
+    void UnPackClose();                                                 // also deletes every "_" file written so far
+    int UnPackCopy(const char* archivePath, const char* targetFolder);  // 0, or -1 after a message
+
+    // The records of the extracted members, kept until UnPackClose. RecordAt copies the record
+    // at index out of the pool (whose bytes carry no alignment): 1, or 0 past the last one.
+    int32_t RecordCount() const;
+    int RecordAt(int32_t index, MemberRecord* record) const;
+
+    void WriteTrace(const char* text);
+    static uint32_t ReadBlock(HANDLE file, void* buffer, uint32_t byteCount);  // bytes read; 0 on failure
+    // Bytes written; 0 on failure, shown first as a system error when reportFlag is 1.
+    static uint32_t WriteBlock(HANDLE file, const void* buffer, uint32_t byteCount, int reportFlag);
+
+    int32_t nextIndex;
+    HANDLE packageFile;  // INVALID_HANDLE_VALUE when closed
+    int32_t memberCount;
+    uint32_t memberSizes[512];
+    char baseFolder[264];  // ends in a backslash once set; empty when closed
+    StringPool* members;
+    char currentSubfolder[51];
+    char tracePath[261];  // empty: no trace
+
+    PackageReader(const PackageReader&) = delete;
+    PackageReader& operator=(const PackageReader&) = delete;
+
+private:
+    int ReadEntryFields(FILETIME* fileTime, MemberRecord* record);
+    void EnterSubfolder(const char* subfolder);
+    int ExtractData(const char* outputPath, const FILETIME& fileTime);
+    int MemberPath(const MemberRecord& record, const char* prefix, char* path, size_t pathSize) const;
+
+    char dataBuffer[kChunkSize];
+};

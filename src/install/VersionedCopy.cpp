@@ -1,0 +1,95 @@
+// The pass that puts the package's files in place: extract every member under its "_" name,
+// then copy each over its final name, asking first where the member's copy mode says so.
+#include <windows.h>
+
+#include "install/FileVersion.h"
+#include "install/PackageReader.h"
+#include "util/Message.h"
+
+static const char kVersionQuestion[] =
+    "『%s』は既に最新版がインストールされています。\n上書きしてよろしいですか？\n"
+    "（通常は「いいえ」とし、上書きしないようにして下さい。）";
+static const char kDateQuestion[] =
+    "『%s』は既に最新の日付のファイルがインストールされています。\n上書きしてよろしいですか？\n"
+    "（通常は「いいえ」とし、上書きしないようにして下さい。）";
+static const char kOverwriteCaption[] = "上書きしてよろしいですか？";
+static const char kPlainQuestion[] = "既に同じファイルが存在します。上書きしてよろしいですか？";
+
+// Yes/No with No as the default: only an explicit Yes replaces the installed file. 1 copy, 0 keep.
+static int AskOverwrite(const char* text, const char* caption) {
+    int answer = MessageBoxA(NULL, text, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_TASKMODAL);
+    return answer == IDNO ? 0 : 1;
+}
+
+static int AskAbout(const char* format, const char* fileName) {
+    char text[1024];  // the longest question and a file name of 260 bytes fit
+    wsprintfA(text, format, fileName);
+    return AskOverwrite(text, kOverwriteCaption);
+}
+
+// Read-only and hidden installed files would make the copy fail or stay hidden; both go, also
+// when the user keeps the file.
+static void ClearBlockingAttributes(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        attributes &= ~FILE_ATTRIBUTE_READONLY;
+        SetFileAttributesA(path, attributes);
+    }
+    if (attributes & FILE_ATTRIBUTE_HIDDEN) SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_HIDDEN);
+}
+
+// 1 copy, 0 keep, for a member whose final file exists.
+static int Decide(const MemberRecord& record, const char* temporaryPath, const char* finalPath, int previousDecision) {
+    switch (record.copyMode) {
+        case 1:
+            if (PackedFileVersion(temporaryPath) < PackedFileVersion(finalPath))
+                return AskAbout(kVersionQuestion, record.fileName);
+            return 1;
+        case 2:
+            if (CompareFileTimes(temporaryPath, finalPath) > 0) return AskAbout(kDateQuestion, record.fileName);
+            return 1;
+        case 3:
+            return previousDecision;
+        case 4:
+            return AskOverwrite(kPlainQuestion, "確認");
+        default:
+            return 1;
+    }
+}
+
+int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder) {
+    WriteTrace(archivePath);
+    WriteTrace(targetFolder);
+    if (UnPackOpen(archivePath, targetFolder) < 0) return -1;
+    int result;
+    while ((result = UnPackRead(1)) == 1) {
+    }
+    WriteTrace("バージョンを確認しながらコピー");
+    if (result == 0) {
+        int previousDecision = 1;
+        MemberRecord record;
+        char temporaryPath[kMaxPathBytes];
+        char finalPath[kMaxPathBytes];
+        // Both paths were bounded when the member was extracted.
+        for (int32_t i = 0; i < RecordCount() && RecordAt(i, &record); ++i) {
+            MemberPath(record, "_", temporaryPath, sizeof temporaryPath);
+            MemberPath(record, "", finalPath, sizeof finalPath);
+            int decision = 1;
+            if (FileExists(finalPath)) {
+                decision = Decide(record, temporaryPath, finalPath, previousDecision);
+                ClearBlockingAttributes(finalPath);
+            }
+            if (record.groupFlag == 0) previousDecision = decision;
+            if (decision == 1 && !CopyFileA(temporaryPath, finalPath, FALSE)) {
+                ShowSystemError("インストール処理");
+                ShowWarning("インストールに失敗しました。");
+                result = -1;
+                break;
+            }
+        }
+    }
+    WriteTrace("残骸処理");
+    UnPackClose();
+    return result;
+}

@@ -1,0 +1,17 @@
+#include "pages/Pages.h"
+
+#include "resources/resource.h"
+#include "shell/PageFrame.h"
+
+INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        InitPageFrame(page, "■『Korvantoセットアッププログラム』へようこそ！",
+                      "ここでは『Korvanto』のインストールまたはバージョンアップを行います。");
+        return TRUE;
+    }
+    if (message == WM_COMMAND && wParam == IDC_NEXT) {
+        GoToNextPage(page);
+        return TRUE;
+    }
+    return HandleFrameMessage(page, message, wParam);
+}

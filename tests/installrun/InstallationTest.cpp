@@ -1,0 +1,363 @@
+// The whole installation run, in process, from packages built byte by byte: real files in a
+// temporary setup folder and install folder, the real temporary folder, the real application-data
+// record folder and the real Desktop and Start menu of the Wine prefix.
+#include "install/Installation.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "ByteBuffer.h"
+#include "MessageBoxObserver.h"
+#include "PackageWriter.h"
+#include "TempFolder.h"
+#include "TestFiles.h"
+#include "convert/CurrentLayout.h"
+#include "convert/FieldDefList.h"
+#include "convert/RecordTable.h"
+#include "install/PackageReader.h"
+#include "shell/SetupInfo.h"
+#include "shell/SpecialFolders.h"
+#include "shell/WizardState.h"
+#include "util/GlobalMemory.h"
+
+namespace {
+
+const uint64_t kMemberTime = 0x01D5000012345678ull;  // some day in 2019
+const char kNotAPackage[] = "異なる形式のファイルを読込ました。";
+
+std::string U32(uint32_t value) {
+    std::string bytes;
+    return kx::AppendU32(bytes, value);
+}
+
+std::string RecordPath() {
+    AppDataFolder folder;
+    return std::string(folder.Locate("morvel", "inst", 0)) + "\\korvex_inst.dat";
+}
+
+std::string TempArchive(const char* name) {
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    return std::string(folder) + name;
+}
+
+std::string ShellPath(unsigned int kind, const char* suffix) {
+    ShellFolder folder;
+    return folder.Locate(kind, suffix);
+}
+
+kx::PackageMember Member(const std::string& subfolder, const std::string& name, const std::string& data) {
+    kx::PackageMember member;
+    member.subfolder = subfolder;
+    member.name = name;
+    member.data = data;
+    member.fileTime = kMemberTime;
+    return member;
+}
+
+FieldDef TextField(const char* name, int32_t width) {
+    FieldDef field;
+    ZeroMemory(&field, sizeof field);
+    lstrcpyA(field.name, name);
+    field.type = kFieldTypeText;
+    field.width = width;
+    return field;
+}
+
+// An address file of an earlier version: two fields, one record.
+bool WriteOldAddressFile(const std::string& path, const char* name, const char* zip) {
+    FieldDefList list;
+    list.Add(TextField("名前", 40));
+    list.Add(TextField("郵便番号", 8));
+    RecordTable table;
+    table.SetFields(list);
+    table.ClearValues();
+    table.SetValue(0, name);
+    table.SetValue(1, zip);
+    table.StoreRecord();
+    return table.Save(path.c_str()) == 0;
+}
+
+class InstallationTest : public TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        CreateDirectoryA(Path("setup").c_str(), NULL);
+        setupInfo = new SetupInfo();
+        FreeLocked(setupInfo->setupFolder);
+        std::string folder = Path("setup\\");
+        setupInfo->setupFolder = static_cast<char*>(AllocateLocked(folder.size() + 1));
+        lstrcpyA(setupInfo->setupFolder, folder.c_str());
+        lstrcpyA(installFolder, Path("app\\").c_str());
+        dataBesideProgram = 0;
+        desktopShortcut = 0;
+        startMenuShortcut = 0;
+        ZeroMemory(&previousInstallDate, sizeof previousInstallDate);
+        DeleteFileA(RecordPath().c_str());
+        DeleteFileA(TempArchive("kx.pa").c_str());
+        DeleteFileA(TempArchive("kx.pa_").c_str());
+    }
+
+    void TearDown() override {
+        delete setupInfo;
+        setupInfo = NULL;
+        DeleteFileA(RecordPath().c_str());
+        DeleteFileA(TempArchive("kx.pa_").c_str());
+        TempFolderTest::TearDown();
+    }
+
+    void WritePackage(const std::vector<kx::PackageMember>& members, uint64_t packageTime = kMemberTime) {
+        ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), kx::BuildEnvelope(0x01020304, kx::BuildArchive(members))));
+        ASSERT_TRUE(SetLastWriteTime(Path("setup\\kx.pac"), packageTime));
+    }
+
+    int Install() {
+        PackageReader* reader = new PackageReader();
+        int result = RunInstallation(reader);
+        delete reader;
+        return result;
+    }
+
+    std::vector<kx::PackageMember> Application() {
+        return {Member("", "korvex.exe", "MZ program"), Member("help", "Korvex.txt", "help text"),
+                Member("help", "empty.dat", "")};
+    }
+};
+
+TEST_F(InstallationTest, FirstInstallationPutsEveryFileInPlaceAndWritesTheRecord) {
+    // A low half of 2^31 or more is written as a negative number.
+    WritePackage(Application(), 0x01DC1234F0000000ull);
+    ASSERT_TRUE(WriteBytes(Path("setup\\Readme.txt"), "read me\r\n"));
+    dataBesideProgram = 1;
+
+    ASSERT_EQ(0, Install());
+
+    EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
+    EXPECT_EQ("help text", ReadBytes(Path("app\\help\\Korvex.txt")));
+    EXPECT_TRUE(PathExists(Path("app\\help\\empty.dat")));
+    EXPECT_EQ(kMemberTime, LastWriteTime(Path("app\\korvex.exe")));
+    EXPECT_EQ(kMemberTime, LastWriteTime(Path("app\\help\\empty.dat")));
+    EXPECT_FALSE(PathExists(Path("app\\_korvex.exe")));
+    EXPECT_FALSE(PathExists(Path("app\\help\\_Korvex.txt")));
+    EXPECT_FALSE(PathExists(TempArchive("kx.pa")));
+    EXPECT_FALSE(PathExists(TempArchive("kx.pa_")));
+    EXPECT_TRUE(PathExists(Path("app\\korvex.ini")));
+    EXPECT_EQ("", ReadBytes(Path("app\\korvex.ini")));
+    EXPECT_EQ("read me\r\n", ReadBytes(Path("app\\Readme.txt")));
+
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char date[64];
+    wsprintfA(date, "%d\r\n%d\r\n%d\r\n", today.wYear, today.wMonth, today.wDay);
+    EXPECT_EQ(std::string(date) + "31199796\r\n-268435456\r\n" + Path("app\\") + "\r\n", ReadBytes(RecordPath()));
+}
+
+TEST_F(InstallationTest, FolderWithoutBackslashInstallsToTheSamePlaceAndKeepsTheSettingsFile) {
+    WritePackage(Application());
+    CreateDirectoryA(Path("app").c_str(), NULL);
+    ASSERT_TRUE(WriteBytes(Path("app\\korvex.ini"), "[user]\r\n"));
+    lstrcpyA(installFolder, Path("app").c_str());
+    dataBesideProgram = 1;
+
+    ASSERT_EQ(0, Install());
+
+    EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
+    EXPECT_EQ("[user]\r\n", ReadBytes(Path("app\\korvex.ini")));
+    EXPECT_FALSE(PathExists(Path("app\\Readme.txt"))) << "no read-me beside the setup program";
+    std::string record = ReadBytes(RecordPath());
+    EXPECT_EQ("\r\n" + Path("app") + "\r\n", record.substr(record.size() - Path("app").size() - 4));
+
+    // Without the data choice an existing settings file stays, and none is made.
+    dataBesideProgram = 0;
+    ASSERT_EQ(0, Install());
+    EXPECT_EQ("[user]\r\n", ReadBytes(Path("app\\korvex.ini")));
+    lstrcpyA(installFolder, Path("other").c_str());
+    ASSERT_EQ(0, Install());
+    EXPECT_FALSE(PathExists(Path("other\\korvex.ini")));
+}
+
+TEST_F(InstallationTest, ShortcutsPointAtTheInstalledProgramAndHelp) {
+    WritePackage(Application());
+    desktopShortcut = 1;
+    startMenuShortcut = 1;
+    std::string desktopLink = ShellPath(0, "Korvanto.lnk");
+    std::string menuFolder = ShellPath(3, "Korvanto");
+
+    ASSERT_EQ(0, Install());
+
+    EXPECT_TRUE(PathExists(desktopLink));
+    EXPECT_TRUE(PathExists(menuFolder + "\\Korvanto.lnk"));
+    EXPECT_TRUE(PathExists(menuFolder + "\\Korvantoヘルプ.lnk")) << "made whether or not the help file exists";
+    DeleteFileA(desktopLink.c_str());
+    RemoveTree(menuFolder);
+}
+
+TEST_F(InstallationTest, OldAddressFileIsConvertedOnVersionUp) {
+    WritePackage(Application());
+    CreateDirectoryA(Path("app").c_str(), NULL);
+    ASSERT_TRUE(WriteOldAddressFile(Path("app\\Korvex.ndb"), "山田太郎", "100-0001"));
+    std::string old = ReadBytes(Path("app\\Korvex.ndb"));
+
+    ASSERT_EQ(0, Install());
+
+    RecordTable table;
+    ASSERT_EQ(0, table.Load(Path("app\\Korvex.ndb").c_str()));
+    EXPECT_EQ(kCurrentFieldCount, table.FieldCount());
+    ASSERT_EQ(1, table.RecordCount());
+    EXPECT_STREQ("山田太郎", table.GetFieldText(table.FindField("名前"), 0));
+    EXPECT_STREQ("100-0001", table.GetFieldText(table.FindField("郵便番号"), 0));
+    EXPECT_EQ(old, ReadBytes(Path("app\\Korvex_Conv.bak")));
+}
+
+// The same day as the recorded installation, an earlier backup is converted again; on another
+// day the backup is first refreshed from the address file.
+TEST_F(InstallationTest, SecondRunOnTheSameDayKeepsTheEarlierBackup) {
+    WritePackage(Application());
+    CreateDirectoryA(Path("app").c_str(), NULL);
+    ASSERT_TRUE(WriteOldAddressFile(Path("app\\Korvex_Conv.bak"), "backup", "1"));
+    ASSERT_TRUE(WriteOldAddressFile(Path("app\\Korvex.ndb"), "current", "2"));
+    GetLocalTime(&previousInstallDate);
+
+    ASSERT_EQ(0, Install());
+    RecordTable sameDay;
+    ASSERT_EQ(0, sameDay.Load(Path("app\\Korvex.ndb").c_str()));
+    EXPECT_STREQ("backup", sameDay.GetFieldText(sameDay.FindField("名前"), 0));
+
+    ASSERT_TRUE(WriteOldAddressFile(Path("app\\Korvex.ndb"), "current", "2"));
+    previousInstallDate.wDay = previousInstallDate.wDay == 1 ? 2 : 1;
+    ASSERT_EQ(0, Install());
+    RecordTable otherDay;
+    ASSERT_EQ(0, otherDay.Load(Path("app\\Korvex.ndb").c_str()));
+    EXPECT_STREQ("current", otherDay.GetFieldText(otherDay.FindField("名前"), 0));
+}
+
+TEST_F(InstallationTest, FailedConversionStopsTheRunAfterTheFiles) {
+    WritePackage(Application());
+    ASSERT_TRUE(WriteBytes(Path("setup\\Readme.txt"), "read me"));
+    CreateDirectoryA(Path("app").c_str(), NULL);
+    std::string damaged = U32(1) + U32(0xFFFF);
+    ASSERT_TRUE(WriteBytes(Path("app\\Korvex.ndb"), damaged));
+    dataBesideProgram = 1;
+    desktopShortcut = 1;
+    std::string desktopLink = ShellPath(0, "Korvanto.lnk");
+    DeleteFileA(desktopLink.c_str());
+
+    MessageBoxScript boxes;
+    boxes.Answer(IDOK);
+    EXPECT_EQ(-1, Install());
+
+    ASSERT_EQ(1u, boxes.Count());
+    ExpectWarningBox(boxes[0], "データコンバートに失敗しました。");
+    EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
+    EXPECT_EQ(damaged, ReadBytes(Path("app\\Korvex.ndb")));
+    EXPECT_FALSE(PathExists(Path("app\\korvex.ini")));
+    EXPECT_FALSE(PathExists(Path("app\\Readme.txt")));
+    EXPECT_FALSE(PathExists(desktopLink));
+    EXPECT_FALSE(PathExists(RecordPath()));
+}
+
+TEST_F(InstallationTest, PackageWithoutHeaderIsRefusedByTheArchiveReader) {
+    std::string archive = kx::BuildArchive(Application());
+    ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), "SZ" + archive.substr(2)));
+
+    MessageBoxScript boxes;
+    boxes.Answer(IDOK);
+    EXPECT_EQ(-1, Install());
+
+    ASSERT_EQ(1u, boxes.Count());
+    ExpectWarningBox(boxes[0], "形式の異なるファイルを読み込みました。");
+    EXPECT_EQ("SZ" + archive.substr(2), ReadBytes(TempArchive("kx.pa_"))) << "the temporary archive stays";
+    EXPECT_TRUE(IsFolder(Path("app")));
+    EXPECT_FALSE(PathExists(RecordPath()));
+}
+
+TEST_F(InstallationTest, MissingOrMalformedPackagesAreRefusedWithTheirMessage) {
+    std::string archive = kx::BuildArchive(Application());
+    std::string header = U32(0x01020304) + "abcd";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* message;
+    } cases[] = {
+        {"one byte", "P", kNotAPackage},
+        {"wrong magic", "PX" + archive, kNotAPackage},
+        {"lower-case magic", "pa" + archive, kNotAPackage},
+        {"header length cut off", "PA\x08", kNotAPackage},
+        {"header below 8 bytes", "PA" + U32(4) + "abcd" + archive, kNotAPackage},
+        {"header above 1024 bytes", "PA" + U32(1025) + std::string(1025, 'h') + archive, kNotAPackage},
+        {"header cut off", "PA" + U32(100) + header, kNotAPackage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), c.bytes));
+        MessageBoxScript boxes;
+        boxes.Answer(IDOK);
+        EXPECT_EQ(-1, Install());
+        ASSERT_EQ(1u, boxes.Count());
+        ExpectWarningBox(boxes[0], c.message);
+        EXPECT_FALSE(PathExists(TempArchive("kx.pa")));
+        EXPECT_FALSE(PathExists(TempArchive("kx.pa_")));
+    }
+
+    DeleteFileA(Path("setup\\kx.pac").c_str());
+    MessageBoxScript boxes;
+    boxes.Answer(IDOK);
+    EXPECT_EQ(-1, Install());
+    ASSERT_EQ(1u, boxes.Count());
+    ExpectWarningBox(boxes[0], "kx.pacを読み込むことが出来ません。");
+    EXPECT_TRUE(IsFolder(Path("app"))) << "the install folder, once made, stays";
+}
+
+TEST_F(InstallationTest, ExtractionFailureLeavesNoTemporaryMemberFiles) {
+    // The second member's data is cut short: the reader fails after extracting the first.
+    std::vector<kx::PackageMember> members = {Member("", "korvex.exe", "MZ program"),
+                                              Member("help", "Korvex.txt", std::string(6000, 'x'))};
+    std::string archive = kx::BuildArchive(members);
+    ASSERT_TRUE(
+        WriteBytes(Path("setup\\kx.pac"), kx::BuildEnvelope(0x01020304, archive.substr(0, archive.size() - 10))));
+
+    MessageBoxScript boxes;
+    boxes.Answer(IDOK);
+    EXPECT_EQ(-1, Install());
+
+    ASSERT_EQ(1u, boxes.Count());
+    ExpectWarningBox(boxes[0], "読込に失敗しました。");
+    EXPECT_FALSE(PathExists(Path("app\\_korvex.exe")));
+    EXPECT_FALSE(PathExists(Path("app\\help\\_Korvex.txt")));
+    EXPECT_FALSE(PathExists(Path("app\\korvex.exe"))) << "nothing is copied when extraction fails";
+    EXPECT_TRUE(PathExists(TempArchive("kx.pa_"))) << "the temporary archive stays";
+}
+
+TEST_F(InstallationTest, TemporaryArchiveThatCannotBeWrittenIsReported) {
+    WritePackage(Application());
+    ASSERT_TRUE(CreateDirectoryA(TempArchive("kx.pa").c_str(), NULL)) << "a folder where the file must go";
+
+    MessageBoxScript boxes;
+    boxes.Answer(IDOK);
+    EXPECT_EQ(-1, Install());
+    RemoveDirectoryA(TempArchive("kx.pa").c_str());
+
+    ASSERT_EQ(1u, boxes.Count());
+    ExpectWarningBox(boxes[0], "書込に失敗しました。");
+    EXPECT_FALSE(PathExists(Path("app\\korvex.exe")));
+}
+
+// Without a writable record folder there is nowhere the record belongs: none is written, not
+// even into the root of the drive, and the installation still counts as done.
+TEST_F(InstallationTest, UnwritableRecordFolderWritesNoRecordAnywhere) {
+    WritePackage(Application());
+    std::string recordFolder = RecordPath().substr(0, RecordPath().size() - strlen("\\korvex_inst.dat"));
+    RemoveTree(recordFolder);
+    ASSERT_TRUE(WriteBytes(recordFolder, "a file where the folder belongs"));
+    DeleteFileA("\\korvex_inst.dat");
+
+    EXPECT_EQ(0, Install());
+
+    EXPECT_FALSE(PathExists("\\korvex_inst.dat"));
+    EXPECT_FALSE(PathExists(recordFolder + "\\korvex_inst.dat"));
+    EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
+    DeleteFileA(recordFolder.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+// The manifest that "kxpack build" reads: a text file, one line per directive, fields
+// separated by tabs (a tab never occurs inside a Shift-JIS character, spaces may occur in names).
+//
+//   # comment; blank lines are skipped
+//   version<TAB>1.2.0.3
+//   file<TAB>subfolder<TAB>name[<TAB>mode[<TAB>option1[<TAB>group[<TAB>time]]]]
+//
+// subfolder "." is the install folder itself; nested subfolders use "\". mode defaults to 0
+// (replace without asking), option1 and group to 0. time is "-" or missing for the source
+// file's last-write time, a decimal Windows file time, or "YYYY-MM-DDTHH:MM:SSZ" (UTC).
+// Names are taken as the bytes that stand in the manifest: write it in Shift-JIS.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kx {
+
+struct ManifestEntry {
+    std::string subfolder;  // as stored ("" for the install folder)
+    std::string name;
+    uint8_t copyMode = 0;
+    uint8_t optionByte1 = 0;
+    uint8_t groupFlag = 0;
+    bool hasTime = false;
+    uint64_t fileTime = 0;
+    int line = 0;
+};
+
+struct Manifest {
+    uint32_t versionCode = 0;
+    std::vector<ManifestEntry> entries;
+};
+
+// "" on success; otherwise "line N: what".
+std::string ParseManifest(const std::string& text, Manifest* manifest);
+
+// "YYYY-MM-DDTHH:MM:SSZ" or a decimal file time; false when it is neither.
+bool ParseFileTime(const std::string& text, uint64_t* fileTime);
+std::string FileTimeText(uint64_t fileTime);  // "YYYY-MM-DDTHH:MM:SS.fffffffZ"
+
+}  // namespace kx
