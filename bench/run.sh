@@ -46,7 +46,7 @@ build_programs() {
   # An optimised x86_64 build: the shipped i686 program cannot run under this Wine.
   cmake -S . -B build/bench-win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DKX_BUILD_TESTS=OFF >/dev/null
-  cmake --build build/bench-win64 -j 2 --target kx_bench_launch kx_bench_copy kx_bench_install >/dev/null
+  cmake --build build/bench-win64 -j 2 --target kx_bench_launch kx_bench_copy kx_bench_install kx_bench_pool >/dev/null
   bash scripts/build.sh native >/dev/null
   kxpack=$(find build/native -name kxpack -type f -perm -u+x | head -n 1)
   mkdir -p "$work"
@@ -195,6 +195,10 @@ if [ "$measure" = 1 ]; then
   mkdir -p "$work/bin"
   cp build/bench-win64/bench/kx_bench_launch.exe build/bench-win64/bench/kx_bench_copy.exe "$work/bin/"
   for kind in "${kinds[@]}"; do measure_kind "$kind"; done
+  # The string pool on its own: its cost per entry should not grow with its size.
+  pool_entries=100000
+  [ "${kinds[0]}" = smoke ] && pool_entries=10000
+  "$WINELOADER" build/bench-win64/bench/kx_bench_pool.exe "$pool_entries" </dev/null >"$work/pool.txt"
   exit 0
 fi
 
@@ -263,6 +267,13 @@ print_table() {
   echo "wineserver's work for them (the launcher's polling included, alike for every Windows contender)."
 }
 
+print_pool_table() {
+  echo
+  echo "String pool (kx_bench_pool), best of three runs:"
+  echo
+  cat "$work/pool.txt"
+}
+
 install_tools
 build_programs
 for kind in "${kinds[@]}"; do
@@ -274,3 +285,4 @@ measure_args=(--measure --rounds "$rounds" --payload "${kinds[0]}")
 [ ${#kinds[@]} = 1 ] || measure_args=(--measure --rounds "$rounds")
 KX_WINE_STATE=$work/wine scripts/with-wine.sh bash "$0" "${measure_args[@]}"
 print_table
+print_pool_table
