@@ -42,10 +42,14 @@ static void ClearBlockingAttributes(const char* path) {
 // 1 copy, 0 keep, for a member whose final file exists.
 static int Decide(const MemberRecord& record, const char* temporaryPath, const char* finalPath, int previousDecision) {
     switch (record.copyMode) {
-        case 1:
-            if (PackedFileVersion(temporaryPath) < PackedFileVersion(finalPath))
+        case 1: {
+            // Nothing is lower than an installed file without a version: the package file's
+            // version is then not read.
+            uint32_t installed = PackedFileVersion(finalPath);
+            if (installed != 0 && PackedFileVersion(temporaryPath) < installed)
                 return AskAbout(kVersionQuestion, record.fileName);
             return 1;
+        }
         case 2:
             if (CompareFileTimes(temporaryPath, finalPath) > 0) return AskAbout(kDateQuestion, record.fileName);
             return 1;
