@@ -43,17 +43,18 @@ install_tools() {
 }
 
 build_programs() {
-  # An optimised x86_64 build: the shipped i686 program cannot run under this Wine.
-  cmake -S . -B build/bench-win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DKX_BUILD_TESTS=OFF >/dev/null
-  cmake --build build/bench-win64 -j 2 --target kx_bench_launch kx_bench_copy kx_bench_install kx_bench_pool >/dev/null
+  # The tested x86_64 build: the shipped i686 program cannot run under this Wine. The benchmark
+  # programs and the product code inside them are compiled with optimisation whatever its type.
+  cmake --preset win64 >/dev/null
+  cmake --build build/win64 -j 2 --target kx_bench_launch kx_bench_copy kx_bench_install kx_bench_pool \
+    kx_bench_convert_bench >/dev/null
   bash scripts/build.sh native >/dev/null
   kxpack=$(find build/native -name kxpack -type f -perm -u+x | head -n 1)
   mkdir -p "$work"
   local tool
   for tool in make_payload cpu_run; do
-    if [ ! -x "$work/$tool" ] || [ "bench/$tool.cpp" -nt "$work/$tool" ]; then
-      g++ -O2 -Wall -Wextra -o "$work/$tool" "bench/$tool.cpp"
+    if [ ! -x "$work/$tool" ] || [ "bench/host/$tool.cpp" -nt "$work/$tool" ]; then
+      g++ -O2 -Wall -Wextra -o "$work/$tool" "bench/host/$tool.cpp"
     fi
   done
 }
@@ -76,7 +77,7 @@ make_package() {
       awk -F'\t' '{ printf "file\t%s\t%s\t%s\n", $1, $2, $4 }' "$dir/files.tsv"; } >"$dir/manifest.txt"
     "$kxpack" build "$dir/manifest.txt" "$dir/files" "$dir/setup/kx.pac"
   fi
-  cp build/bench-win64/bench/kx_bench_install.exe "$dir/setup/"
+  cp build/win64/bench/kx_bench_install.exe "$dir/setup/"
 }
 
 # The peer: the same files in an installer with compression off; otherwise makensis's defaults.
@@ -193,12 +194,17 @@ measure_kind() {
 if [ "$measure" = 1 ]; then
   find_wineserver
   mkdir -p "$work/bin"
-  cp build/bench-win64/bench/kx_bench_launch.exe build/bench-win64/bench/kx_bench_copy.exe "$work/bin/"
+  cp build/win64/bench/kx_bench_launch.exe build/win64/bench/kx_bench_copy.exe "$work/bin/"
   for kind in "${kinds[@]}"; do measure_kind "$kind"; done
-  # The string pool on its own: its cost per entry should not grow with its size.
-  pool_entries=100000
-  [ "${kinds[0]}" = smoke ] && pool_entries=10000
-  "$WINELOADER" build/bench-win64/bench/kx_bench_pool.exe "$pool_entries" </dev/null >"$work/pool.txt"
+  # The string pool on its own: its cost per entry should not grow with its size. And the
+  # conversion of address files, whose own benchmark prints its table.
+  if [ "${kinds[0]}" = smoke ]; then
+    "$WINELOADER" build/win64/bench/kx_bench_pool.exe 10000 </dev/null >"$work/pool.txt"
+    echo "(left out in the smoke run)" >"$work/convert.txt"
+  else
+    "$WINELOADER" build/win64/bench/kx_bench_pool.exe 100000 </dev/null >"$work/pool.txt"
+    "$WINELOADER" build/win64/bench/kx_bench_convert_bench.exe </dev/null >"$work/convert.txt"
+  fi
   exit 0
 fi
 
@@ -267,11 +273,15 @@ print_table() {
   echo "wineserver's work for them (the launcher's polling included, alike for every Windows contender)."
 }
 
-print_pool_table() {
+print_pool_and_conversion() {
   echo
   echo "String pool (kx_bench_pool), best of three runs:"
   echo
   cat "$work/pool.txt"
+  echo
+  echo "Address file conversion (kx_bench_convert_bench):"
+  echo
+  sed 's/^/    /' "$work/convert.txt"
 }
 
 install_tools
@@ -285,4 +295,4 @@ measure_args=(--measure --rounds "$rounds" --payload "${kinds[0]}")
 [ ${#kinds[@]} = 1 ] || measure_args=(--measure --rounds "$rounds")
 KX_WINE_STATE=$work/wine scripts/with-wine.sh bash "$0" "${measure_args[@]}"
 print_table
-print_pool_table
+print_pool_and_conversion

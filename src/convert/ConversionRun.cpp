@@ -17,6 +17,7 @@ const char kBackupFile[] = "Korvex_Conv.bak";
 const char kUserList[] = "KorvexUserList.dat";
 const char kRepList[] = "KorvexRepList.dat";
 const int32_t kPoolBlockSize = 2048;
+const int32_t kLongestWholeLine = 1023;  // LoadTextFile splits longer lines into several entries
 }  // namespace
 
 // folder + name, or false when that does not fit in a path.
@@ -155,7 +156,7 @@ static bool LinesGiveBackFile(StringPool* lines, const char* path) {
     int64_t size = 0;
     for (int32_t i = 0; i < lines->Count; ++i) {
         int32_t length = lines->Entry(i)->length;
-        if (length >= 1024) return false;
+        if (length > kLongestWholeLine) return false;
         size += length + 2;
     }
     int64_t actual = FileSize(path);

@@ -3,7 +3,8 @@
 #pragma once
 
 // targetFolder has no trailing backslash; refreshBackup 0 keeps a backup made earlier today.
-// Non-zero on success, 0 on failure (after a message).
+// Non-zero on success, 0 on failure: after a message, except when writing a converted address
+// file failed and it was restored from its backup.
 int ConvertUserData(const char* targetFolder, int refreshBackup);
 
 // The steps for one data folder, whose path ends in a backslash.

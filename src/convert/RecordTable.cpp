@@ -12,9 +12,10 @@ namespace {
 const int32_t kPoolBlockSize = 2048;
 const int32_t kMaxImageBytes = 65535;  // offsets are 16-bit
 const int32_t kRecordSlack = 25;       // the record buffer's room beyond the image itself
-// A record holds at least an offset and a NUL per field, so no record of a file with more
-// definitions fits in an image. Refusing such files also bounds the name comparisons of Add.
-const uint32_t kMaxStoredFields = (kMaxImageBytes - 1) / 3;
+// No address book comes near this many fields (the current layout has 60). Each definition's
+// name is compared with every one before it, so a crafted file with tens of thousands of
+// definitions would keep the installer busy for minutes: such a file is taken as damaged.
+const uint32_t kMaxStoredFields = 1024;
 const DWORD kIoChunkBytes = 64 * 1024;
 
 uint16_t ReadU16(const char* at) {

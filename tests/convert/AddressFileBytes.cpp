@@ -2,7 +2,7 @@
 
 #include "ByteBuffer.h"
 
-std::string DefinitionBytes(const DefinitionSpec& definition) {
+std::string DefinitionBytes(const StoredField& definition) {
     std::string bytes = definition.name;
     bytes.resize(80, '\0');
     kx::AppendU32(bytes, static_cast<uint32_t>(definition.type));
@@ -35,10 +35,10 @@ std::string RecordEntry(const std::string& image) {
     return bytes;
 }
 
-std::string AddressFileBytes(const std::vector<DefinitionSpec>& definitions, const std::vector<std::string>& images) {
+std::string AddressFileBytes(const std::vector<StoredField>& definitions, const std::vector<std::string>& images) {
     std::string bytes;
     kx::AppendU32(bytes, static_cast<uint32_t>(definitions.size()));
-    for (const DefinitionSpec& definition : definitions)
+    for (const StoredField& definition : definitions)
         bytes += DefinitionBytes(definition);
     kx::AppendU32(bytes, 0);
     kx::AppendU32(bytes, 0);
@@ -48,10 +48,10 @@ std::string AddressFileBytes(const std::vector<DefinitionSpec>& definitions, con
     return bytes;
 }
 
-std::vector<DefinitionSpec> TextFields(const std::vector<std::string>& names, int32_t width) {
-    std::vector<DefinitionSpec> definitions;
+std::vector<StoredField> TextFields(const std::vector<std::string>& names, int32_t width) {
+    std::vector<StoredField> definitions;
     for (const std::string& name : names) {
-        DefinitionSpec definition;
+        StoredField definition;
         definition.name = name;
         definition.width = width;
         definitions.push_back(definition);
@@ -66,4 +66,23 @@ std::vector<DefinitionSpec> TextFields(const std::vector<std::string>& names, in
         ++at;
     return ::testing::AssertionFailure() << "expected " << expected.size() << " bytes, got " << actual.size()
                                          << "; first difference at offset " << at;
+}
+
+int CountLiveEntries(const std::string& file) {
+    uint32_t count = 0;
+    if (!kx::ReadU32(file, 0, &count)) return 0;
+    uint64_t at = 4 + 116 * static_cast<uint64_t>(count);
+    if (at > file.size()) return -1;
+    at += 8;
+    int live = 0;
+    while (at < file.size()) {
+        uint32_t length = 0;
+        if (!kx::ReadU32(file, static_cast<size_t>(at), &length)) return -1;
+        if (length == 0) break;
+        at += 4;
+        if (at + length > file.size()) return -1;
+        if ((static_cast<uint8_t>(file[static_cast<size_t>(at)]) & 0x80) == 0) ++live;
+        at += length;
+    }
+    return live;
 }

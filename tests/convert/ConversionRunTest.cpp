@@ -26,7 +26,7 @@ std::string Eighty(const char* last) {
 
 // An earlier layout: two current names (one written in another case), one the current layout
 // no longer has, and the 80-byte address line 2.
-std::vector<DefinitionSpec> OldDefinitions() {
+std::vector<StoredField> OldDefinitions() {
     return TextFields({"名前", "住所２", "旧分類", "hフラグ１"}, 100);
 }
 

@@ -83,10 +83,10 @@ const ExpectedField kExpected[] = {
 class CurrentLayoutTest : public TempFolderTest {};
 }  // namespace
 
-std::vector<DefinitionSpec> CurrentLayoutDefinitions() {
-    std::vector<DefinitionSpec> definitions;
+std::vector<StoredField> CurrentLayoutDefinitions() {
+    std::vector<StoredField> definitions;
     for (const ExpectedField& field : kExpected) {
-        DefinitionSpec definition;
+        StoredField definition;
         definition.name = field.name;
         definition.width = field.width;
         definitions.push_back(definition);

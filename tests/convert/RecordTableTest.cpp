@@ -15,17 +15,17 @@
 #include "convert/RecordTable.h"
 
 namespace {
-FieldDef Definition(const DefinitionSpec& spec) {
-    std::string bytes = DefinitionBytes(spec);
+FieldDef Definition(const StoredField& stored) {
+    std::string bytes = DefinitionBytes(stored);
     FieldDef definition;
     std::memcpy(&definition, bytes.data(), sizeof definition);
     return definition;
 }
 
-void SetTableFields(RecordTable* table, const std::vector<DefinitionSpec>& specs) {
+void SetTableFields(RecordTable* table, const std::vector<StoredField>& fields) {
     FieldDefList list;
-    for (const DefinitionSpec& spec : specs)
-        ASSERT_EQ(0, list.Add(Definition(spec)));
+    for (const StoredField& stored : fields)
+        ASSERT_EQ(0, list.Add(Definition(stored)));
     ASSERT_EQ(0, table->SetFields(list));
 }
 
@@ -56,37 +56,37 @@ class RecordTableTest : public TempFolderTest {};
 }  // namespace
 
 TEST(FieldDefListTest, ValidatesInOrderAndRefusesNamesEqualIgnoringCase) {
-    DefinitionSpec spec;
-    spec.name = "Memo";
-    spec.type = 2;
-    spec.width = 300;
-    spec.flag = 2;
-    EXPECT_EQ(400, FieldDefList::Validate(Definition(spec))) << "type is tested first";
-    spec.type = 1;
-    EXPECT_EQ(401, FieldDefList::Validate(Definition(spec))) << "then the width";
-    spec.width = 9;
-    EXPECT_EQ(402, FieldDefList::Validate(Definition(spec))) << "then the flag";
-    spec.flag = 1;
-    EXPECT_EQ(0, FieldDefList::Validate(Definition(spec)));
-    spec.width = 10;
-    EXPECT_EQ(401, FieldDefList::Validate(Definition(spec))) << "digits fields hold at most 9";
-    spec.type = 0;
-    spec.width = 255;
-    EXPECT_EQ(0, FieldDefList::Validate(Definition(spec)));
-    spec.width = 256;
-    EXPECT_EQ(401, FieldDefList::Validate(Definition(spec)));
-    spec.width = -1;
-    EXPECT_EQ(401, FieldDefList::Validate(Definition(spec))) << "a negative width would shrink the record buffer";
+    StoredField stored;
+    stored.name = "Memo";
+    stored.type = 2;
+    stored.width = 300;
+    stored.flag = 2;
+    EXPECT_EQ(400, FieldDefList::Validate(Definition(stored))) << "type is tested first";
+    stored.type = 1;
+    EXPECT_EQ(401, FieldDefList::Validate(Definition(stored))) << "then the width";
+    stored.width = 9;
+    EXPECT_EQ(402, FieldDefList::Validate(Definition(stored))) << "then the flag";
+    stored.flag = 1;
+    EXPECT_EQ(0, FieldDefList::Validate(Definition(stored)));
+    stored.width = 10;
+    EXPECT_EQ(401, FieldDefList::Validate(Definition(stored))) << "digits fields hold at most 9";
+    stored.type = 0;
+    stored.width = 255;
+    EXPECT_EQ(0, FieldDefList::Validate(Definition(stored)));
+    stored.width = 256;
+    EXPECT_EQ(401, FieldDefList::Validate(Definition(stored)));
+    stored.width = -1;
+    EXPECT_EQ(401, FieldDefList::Validate(Definition(stored))) << "a negative width would shrink the record buffer";
 
     FieldDefList list;
-    spec.width = 20;
-    EXPECT_EQ(0, list.Add(Definition(spec)));
-    DefinitionSpec upper = spec;
+    stored.width = 20;
+    EXPECT_EQ(0, list.Add(Definition(stored)));
+    StoredField upper = stored;
     upper.name = "MEMO";
     EXPECT_EQ(200, list.Add(Definition(upper)));
-    spec.name = "名前";
-    spec.flag = 5;
-    EXPECT_EQ(402, list.Add(Definition(spec)));
+    stored.name = "名前";
+    stored.flag = 5;
+    EXPECT_EQ(402, list.Add(Definition(stored)));
     EXPECT_EQ(1, list.Count());
     list.Clear();
     EXPECT_EQ(0, list.Count());
@@ -134,10 +134,10 @@ TEST(RecordTableEditTest, EncodesTheExampleRecordAndStoresByCurrentRecord) {
 
 TEST(RecordTableEditTest, SetValueRefusesWhatDoesNotFitAndKeepsThePreviousText) {
     RecordTable table;
-    std::vector<DefinitionSpec> specs = TextFields({"住所２", "zip"}, 80);
-    specs[1].type = 1;
-    specs[1].width = 7;
-    SetTableFields(&table, specs);
+    std::vector<StoredField> fields = TextFields({"住所２", "zip"}, 80);
+    fields[1].type = 1;
+    fields[1].width = 7;
+    SetTableFields(&table, fields);
     table.ClearValues();
     std::string eighty;
     for (int i = 0; i < 40; ++i)
@@ -159,14 +159,14 @@ TEST(RecordTableEditTest, SetValueRefusesWhatDoesNotFitAndKeepsThePreviousText) 
 }
 
 TEST_F(RecordTableTest, SavesTheFileByteForByteWithoutDeletedRecords) {
-    std::vector<DefinitionSpec> specs = TextFields({"name", "tel"}, 20);
-    specs[1].type = 1;
-    specs[1].width = 9;
-    specs[1].flag = 1;
+    std::vector<StoredField> fields = TextFields({"name", "tel"}, 20);
+    fields[1].type = 1;
+    fields[1].width = 9;
+    fields[1].flag = 1;
     std::string live = RecordImage({"山田", "0312"});
     std::string deleted = RecordImage({"gone", ""}, 0x80);
     std::string flagged = RecordImage({"kept", "1"}, 0x41);
-    ASSERT_TRUE(WriteBytes(Path("in.ndb"), AddressFileBytes(specs, {live, deleted, flagged})));
+    ASSERT_TRUE(WriteBytes(Path("in.ndb"), AddressFileBytes(fields, {live, deleted, flagged})));
 
     RecordTable table;
     ASSERT_EQ(0, table.Load(Path("in.ndb").c_str()));
@@ -179,7 +179,7 @@ TEST_F(RecordTableTest, SavesTheFileByteForByteWithoutDeletedRecords) {
     EXPECT_EQ(deleted, StoredImage(table, 1));
 
     ASSERT_EQ(0, table.Save(Path("out.ndb").c_str()));
-    EXPECT_EQ(AddressFileBytes(specs, {live, flagged}), ReadBytes(Path("out.ndb")));
+    EXPECT_EQ(AddressFileBytes(fields, {live, flagged}), ReadBytes(Path("out.ndb")));
 
     EXPECT_EQ(300, table.Save(Temp().WindowsPath().c_str())) << "a folder cannot be created as a file";
     // The device takes the file's creation and refuses every write: the disk is full.
@@ -209,11 +209,11 @@ TEST_F(RecordTableTest, ShortOrEmptyFilesLoadAsTablesWithoutDefinitions) {
 }
 
 TEST_F(RecordTableTest, DroppedDefinitionsDoNotShiftTheValuesOfTheKeptOnes) {
-    std::vector<DefinitionSpec> specs = TextFields({"名前", "bad", "カナ", "名前", "tel"}, 20);
-    specs[1].type = 7;  // fails validation
-    // specs[3] repeats the first name
-    ASSERT_TRUE(WriteBytes(Path("f.ndb"), AddressFileBytes(specs, {RecordImage({"山田", "x", "ヤマダ", "y", "03"}),
-                                                                   RecordImage({"", "b", "", "c", "06"}, 0x80)})));
+    std::vector<StoredField> fields = TextFields({"名前", "bad", "カナ", "名前", "tel"}, 20);
+    fields[1].type = 7;  // fails validation
+    // fields[3] repeats the first name
+    ASSERT_TRUE(WriteBytes(Path("f.ndb"), AddressFileBytes(fields, {RecordImage({"山田", "x", "ヤマダ", "y", "03"}),
+                                                                    RecordImage({"", "b", "", "c", "06"}, 0x80)})));
     RecordTable table;
     ASSERT_EQ(0, table.Load(Path("f.ndb").c_str()));
     EXPECT_EQ(std::vector<std::string>({"名前", "カナ", "tel"}), FieldNames(table));
@@ -224,9 +224,9 @@ TEST_F(RecordTableTest, DroppedDefinitionsDoNotShiftTheValuesOfTheKeptOnes) {
 }
 
 TEST_F(RecordTableTest, DamagedFilesFailWholeInsteadOfLosingTheRecordsAfterTheDamage) {
-    std::vector<DefinitionSpec> specs = TextFields({"a", "b"}, 4);
+    std::vector<StoredField> fields = TextFields({"a", "b"}, 4);
     std::string good = RecordImage({"ab", "c"});
-    std::string file = AddressFileBytes(specs, {good, good});
+    std::string file = AddressFileBytes(fields, {good, good});
     size_t firstEntry = 4 + 2 * 116 + 8;
     // The record buffer holds (4 + 1) * 2 + 2 * 2 + 25 = 39 bytes: an image of 38 and its NUL.
     std::string bufferSized = RecordImage({"abcd", "abcd"}) + std::string(23, 'x');
@@ -238,6 +238,10 @@ TEST_F(RecordTableTest, DamagedFilesFailWholeInsteadOfLosingTheRecordsAfterTheDa
     std::string hugeCount = file;
     hugeCount.replace(0, 4, "\xFF\xFF\xFF\x7F", 4);
     std::string oneShort = file.substr(0, 4 + 116 + 115);
+    std::vector<std::string> names;
+    for (int i = 0; i < 1025; ++i)
+        names.push_back("f" + std::to_string(i));
+    std::string tooManyFields = AddressFileBytes(TextFields(names, 1), {});
     std::string longEntry = file.substr(0, firstEntry) + RecordEntry(bufferSized + "y") + RecordEntry(good);
     std::string cutEntry = file.substr(0, file.size() - 6);
     std::string cutLength = file.substr(0, firstEntry + 2);
@@ -251,6 +255,7 @@ TEST_F(RecordTableTest, DamagedFilesFailWholeInsteadOfLosingTheRecordsAfterTheDa
     const Case cases[] = {
         {"definition count beyond the file", hugeCount},
         {"file ends inside a definition", oneShort},
+        {"more definitions than any address book has", tooManyFields},
         {"entry longer than the record buffer", longEntry},
         {"entry cut short", cutEntry},
         {"length word cut short", cutLength},

@@ -291,3 +291,31 @@ TEST_F(ReaderTest, WritesTheTraceOnlyWhenAPathIsSet) {
                            "書き込み完了\r\nバージョンを確認しながらコピー\r\n残骸処理\r\n";
     EXPECT_EQ(expected, ReadBytes(Path("trace.txt")));
 }
+
+TEST_F(ReaderTest, BlockWritesReportTheirFailureOnlyWhenAsked) {
+    ASSERT_TRUE(WriteBytes(Path("r.bin"), "abc"));
+    HANDLE readOnly = CreateFileA(Path("r.bin").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, readOnly);
+    char buffer[8];
+    EXPECT_EQ(3u, PackageReader::ReadBlock(readOnly, buffer, sizeof buffer));
+    EXPECT_EQ(0u, PackageReader::WriteBlock(readOnly, "x", 1, 0)) << "no box without the report flag";
+    MessageBoxScript boxes;
+    boxes.Answer(IDOK);
+    EXPECT_EQ(0u, PackageReader::WriteBlock(readOnly, "x", 1, 1));
+    ASSERT_EQ(1u, boxes.Count());
+    EXPECT_EQ("インストール処理", boxes[0].caption);
+    EXPECT_EQ(MB_ICONERROR, boxes[0].icon);
+    CloseHandle(readOnly);
+    EXPECT_EQ(0u, PackageReader::ReadBlock(INVALID_HANDLE_VALUE, buffer, 1));
+}
+
+TEST_F(ReaderTest, RefusesATargetFolderTooLongForAnyMember) {
+    WriteArchive(RawArchive(0, {}, ""));
+    PackageReader reader;
+    MessageBoxScript boxes;
+    boxes.Answer(IDOK);
+    EXPECT_EQ(-1, reader.UnPackOpen(archive.c_str(), ("C:\\" + std::string(300, 'f')).c_str()));
+    ASSERT_EQ(1u, boxes.Count());
+    EXPECT_EQ("ファイル名が長すぎます。", boxes[0].text);
+    EXPECT_STREQ("", reader.baseFolder);
+}

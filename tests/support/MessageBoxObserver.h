@@ -31,6 +31,9 @@ public:
     MessageBoxScript();
     ~MessageBoxScript();
     MessageBoxScript& Answer(int buttonId);
+    // Every box after the scripted ones is expected too and dismissed (Cancel, No or OK), for
+    // tests that feed many unpredictable inputs and only care that nothing goes wrong.
+    MessageBoxScript& DismissTheRest();
     size_t Count() const { return boxes_.size(); }
     const ObservedBox& operator[](size_t i) const { return boxes_.at(i); }
     const std::vector<ObservedBox>& Boxes() const { return boxes_; }
@@ -42,6 +45,7 @@ private:
     friend struct MessageBoxObserverAccess;
     std::vector<int> answers_;
     size_t nextAnswer_ = 0;
+    bool dismissTheRest_ = false;
     std::vector<ObservedBox> boxes_;
     HWND probe_ = NULL;
     MessageBoxScript* outer_ = NULL;

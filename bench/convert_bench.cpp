@@ -1,0 +1,156 @@
+// Converts address files of 1,000, 10,000 and 100,000 records of an earlier 30-field layout
+// and prints records per second and the converting process's peak working set beside the
+// file size. Each conversion runs in a child process of its own, so that its peak is its own.
+//   kx_convert_bench.exe             all three sizes
+//   kx_convert_bench.exe convert FOLDER   (child) converts FOLDER\Korvex.ndb
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "convert/ConversionRun.h"
+#include "convert/FieldDefList.h"
+#include "convert/RecordTable.h"
+
+namespace {
+// An earlier layout: most names still current, two that the current layout no longer has.
+const char* const kOldFields[] = {
+    "宛名区分",     "名前",         "カナ",           "敬称",   "郵便番号", "都道府県",     "住所１", "住所２",
+    "電話番号",     "ＦＡＸ",       "携帯番号",       "メール", "勤務先名", "部署",         "役職",   "勤務先郵便番号",
+    "勤務先住所１", "勤務先住所２", "勤務先電話番号", "大分類", "小分類",   "ニックネーム", "性別",   "生年月日",
+    "連名１",       "敬称１",       "備考１",         "備考２", "旧分類",   "旧メモ"};
+const int kOldFieldCount = sizeof kOldFields / sizeof kOldFields[0];
+
+const char* const kFamilyNames[] = {"佐藤", "鈴木", "高橋", "田中", "伊藤", "渡辺", "山本", "中村"};
+const char* const kGivenNames[] = {"太郎", "花子", "一郎", "美咲", "健太", "由美", "翔", "陽菜"};
+const char* const kAddresses[] = {"東京都千代田区丸の内一丁目９番２号", "大阪府大阪市北区梅田三丁目１番３号",
+                                  "愛知県名古屋市中村区名駅四丁目７番１号", "福岡県福岡市博多区博多駅中央街１番１号"};
+
+void BuildOldFile(const std::string& path, int recordCount) {
+    FieldDefList* list = new FieldDefList();
+    for (int i = 0; i < kOldFieldCount; ++i) {
+        FieldDef field;
+        std::memset(&field, 0, sizeof field);
+        std::strcpy(field.name, kOldFields[i]);
+        field.width = 100;
+        list->Add(field);
+    }
+    RecordTable* table = new RecordTable();
+    table->SetFields(*list);
+    delete list;
+    char text[256];
+    for (int r = 0; r < recordCount; ++r) {
+        table->ClearValues();
+        std::snprintf(text, sizeof text, "%s %s", kFamilyNames[r % 8], kGivenNames[(r / 8) % 8]);
+        table->SetValue(1, text);
+        table->SetValue(2, "ヤマダ タロウ");
+        table->SetValue(3, "様");
+        std::snprintf(text, sizeof text, "%03d-%04d", r % 1000, r % 10000);
+        table->SetValue(4, text);
+        table->SetValue(6, kAddresses[r % 4]);
+        std::snprintf(text, sizeof text, "コーポ%d号室", r % 500);
+        table->SetValue(7, text);
+        std::snprintf(text, sizeof text, "03-%04d-%04d", r % 10000, (r * 7) % 10000);
+        table->SetValue(8, text);
+        std::snprintf(text, sizeof text, "user%d@example.jp", r);
+        table->SetValue(11, text);
+        table->SetValue(12, "株式会社サンプル商事");
+        table->SetValue(13, "営業部");
+        table->SetValue(26, "年賀状は毎年送付。転居の連絡あり。");
+        table->SetValue(28, "取引先");
+        table->StoreRecord();
+    }
+    table->Save(path.c_str());
+    delete table;
+}
+
+int RunChild(const char* folderArgument) {
+    // The folder comes without its backslash: one before the closing quote would escape it.
+    std::string folder = std::string(folderArgument) + "\\";
+    PROCESS_MEMORY_COUNTERS memory;
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    SIZE_T before = memory.WorkingSetSize;
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    int result = ConvertAddressFile(folder.c_str(), 1);
+    QueryPerformanceCounter(&end);
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
+    std::printf("%d %.6f %llu %llu\n", result, seconds, static_cast<unsigned long long>(memory.PeakWorkingSetSize),
+                static_cast<unsigned long long>(before));
+    return 0;
+}
+
+std::string RunChildFor(const std::string& folder) {  // folder without its backslash
+    char self[MAX_PATH];
+    GetModuleFileNameA(NULL, self, sizeof self);
+    std::string command = "\"" + std::string(self) + "\" convert \"" + folder + "\"";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+    HANDLE readEnd, writeEnd;
+    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process;
+    std::string output;
+    if (CreateProcessA(NULL, &command[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
+        CloseHandle(writeEnd);
+        char chunk[256];
+        DWORD got = 0;
+        while (ReadFile(readEnd, chunk, sizeof chunk, &got, NULL) && got > 0)
+            output.append(chunk, got);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    } else {
+        CloseHandle(writeEnd);
+    }
+    CloseHandle(readEnd);
+    return output;
+}
+
+unsigned long long FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "convert") == 0) return RunChild(argv[2]);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string folder = std::string(temp) + "kx_convert_bench";
+    CreateDirectoryA(folder.c_str(), NULL);
+    // The peak is the whole process's; "growth" leaves out what the process held before converting.
+    std::printf("%9s %11s %11s %8s %11s %12s %12s %11s\n", "records", "old bytes", "new bytes", "seconds", "records/s",
+                "peak bytes", "growth", "growth/old");
+    const int sizes[] = {1000, 10000, 100000};
+    for (int recordCount : sizes) {
+        std::string address = folder + "\\Korvex.ndb";
+        BuildOldFile(address, recordCount);
+        unsigned long long oldBytes = FileSize(address);
+        int result = 0;
+        double seconds = 0;
+        unsigned long long peak = 0;
+        unsigned long long before = 0;
+        std::string output = RunChildFor(folder);
+        if (std::sscanf(output.c_str(), "%d %lf %llu %llu", &result, &seconds, &peak, &before) != 4 || result != 1) {
+            std::printf("%10d conversion failed: %s\n", recordCount, output.c_str());
+            continue;
+        }
+        std::printf("%9d %11llu %11llu %8.3f %11.0f %12llu %12llu %11.2f\n", recordCount, oldBytes, FileSize(address),
+                    seconds, recordCount / seconds, peak, peak - before, static_cast<double>(peak - before) / oldBytes);
+    }
+    DeleteFileA((folder + "\\Korvex.ndb").c_str());
+    DeleteFileA((folder + "\\Korvex_Conv.bak").c_str());
+    RemoveDirectoryA(folder.c_str());
+    return 0;
+}
