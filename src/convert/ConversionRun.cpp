@@ -59,7 +59,7 @@ static bool CopyRecords(RecordTable* old, RecordTable* current) {
 }
 
 // Reads the old data from the backup and writes the address file in the current layout.
-// 1 done or already current; 0 shown, the address file untouched; -1 when writing it failed.
+// 1 done or already current; 0 shown, the address file untouched; -1 shown, writing it failed.
 static int ConvertFromBackup(const char* addressPath, const char* backupPath) {
     RecordTable* old = new RecordTable();
     RecordTable* current = new RecordTable();
@@ -75,7 +75,8 @@ static int ConvertFromBackup(const char* addressPath, const char* backupPath) {
     }
     delete current;
     delete old;
-    if (result == 0) ShowWarning("データコンバートに失敗しました。");
+    // A save that failed is a failed conversion too: the installation stops, so the user is told.
+    if (result != 1) ShowWarning("データコンバートに失敗しました。");
     return result;
 }
 

@@ -144,15 +144,19 @@ TEST_F(ConversionRunTest, FailuresLeaveTheAddressFileAsItWasWithTheirMessage) {
     ExpectWarning(boxes[2], kConversionMessage);
 }
 
-TEST_F(ConversionRunTest, AFailedSaveFailsSilentlyAndKeepsTheAddressFile) {
+TEST_F(ConversionRunTest, AFailedSaveIsReportedAndKeepsTheAddressFile) {
     std::string folder = DataFolder("data");
     ASSERT_TRUE(WriteBytes(folder + "Korvex.ndb", OldFile()));
     // Another program reads the address book and lets nobody write it.
     HANDLE reader = CreateFileA((folder + "Korvex.ndb").c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    MessageBoxScript boxes;
+    boxes.Answer(IDOK);
     EXPECT_EQ(0, ConvertAddressFile(folder.c_str(), 1));
     CloseHandle(reader);
+    ASSERT_EQ(1u, boxes.Count());
+    ExpectWarning(boxes[0], kConversionMessage);
     EXPECT_SAME_BYTES(OldFile(), ReadBytes(folder + "Korvex.ndb"));
     EXPECT_SAME_BYTES(OldFile(), ReadBytes(folder + "Korvex_Conv.bak"));
 }
