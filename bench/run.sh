@@ -5,6 +5,8 @@
 #   bash bench/run.sh --smoke      a few MiB and 2 rounds: proves in seconds that it all works
 #   bash bench/run.sh --rounds N   N rounds instead
 #   bash bench/run.sh --payload K  only payload K (large, small or smoke)
+#   --baseline EXE                 also runs EXE, a kx_bench_install built from another commit, as
+#                                  a contender of its own: before and after a change, in one run
 # Contenders run one after another within each round, so slow phases of a noisy machine touch
 # all of them. Everything lands in build/bench/; Wine runs in its own prefix there.
 set -euo pipefail
@@ -14,14 +16,17 @@ work=$root/build/bench
 kinds=(large small)
 rounds=""
 measure=0
+baseline=""
 
 while [ $# -gt 0 ]; do
   case $1 in
     --smoke) kinds=(smoke) ;;
     --payload) kinds=("$2"); shift ;;
+    --baseline) baseline=$(realpath "$2"); shift ;;
     --rounds) rounds=$2; shift ;;
     --measure) measure=1 ;;  # internal: the measuring half, run inside the Wine environment
-    *) echo "usage: bash bench/run.sh [--smoke] [--payload large|small|smoke] [--rounds N]" >&2; exit 2 ;;
+    *) echo "usage: bash bench/run.sh [--smoke] [--payload large|small|smoke] [--rounds N] [--baseline EXE]" >&2
+       exit 2 ;;
   esac
   shift
 done
@@ -78,6 +83,8 @@ make_package() {
     "$kxpack" build "$dir/manifest.txt" "$dir/files" "$dir/setup/kx.pac"
   fi
   cp build/win64/bench/kx_bench_install.exe "$dir/setup/"
+  rm -f "$dir/setup/baseline.exe"
+  if [ -n "$baseline" ]; then cp "$baseline" "$dir/setup/baseline.exe"; fi
 }
 
 # The peer: the same files in an installer with compression off; otherwise makensis's defaults.
@@ -149,6 +156,12 @@ one_round() {
   run_windows "$results" ours-empty "$(winpath "$dir/setup/kx_bench_install.exe")" "$(winpath "$out/ours-empty")"
   sync
   run_windows "$results" ours-over "$(winpath "$dir/setup/kx_bench_install.exe")" "$(winpath "$out/ours-over")"
+  if [ -f "$dir/setup/baseline.exe" ]; then
+    fresh "$out/base-empty"
+    run_windows "$results" base-empty "$(winpath "$dir/setup/baseline.exe")" "$(winpath "$out/base-empty")"
+    sync
+    run_windows "$results" base-over "$(winpath "$dir/setup/baseline.exe")" "$(winpath "$out/base-over")"
+  fi
   fresh "$out/peer-empty"
   run_windows "$results" peer-empty "$(winpath "$dir/peer.exe")" /S "/D=$(winpath "$out/peer-empty")"
   sync
@@ -162,12 +175,13 @@ one_round() {
 # Every contender must have put exactly the payload in place (ours and the Windows copies with
 # the payload's file times too), and our run must leave no temporary archive behind.
 verify() {
-  local dir=$1 name listing
+  local dir=$1 name listing ours=(ours-empty ours-over)
   listing() { (cd "$1" && find . -type f -printf '%P %s %T@\n' | sort); }
-  for name in ours-empty ours-over peer-empty copyfile cp; do
+  [ -f "$dir/setup/baseline.exe" ] && ours+=(base-empty base-over)
+  for name in "${ours[@]}" peer-empty copyfile cp; do
     diff -rq "$dir/files" "$dir/out/$name" >/dev/null || { echo "bench: $name differs from the payload" >&2; exit 1; }
   done
-  for name in ours-empty ours-over; do
+  for name in "${ours[@]}"; do
     [ "$(listing "$dir/files")" = "$(listing "$dir/out/$name")" ] ||
       { echo "bench: $name has other file times than the payload" >&2; exit 1; }
   done
@@ -226,7 +240,7 @@ cell() { awk -v f="$2" '{ printf f " (" f "–" f ")", $1, $2, $3 }' <<<"$1"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 print_table() {
-  local kind dir results files mib notes=()
+  local kind dir results files mib notes=() baseline_name=${baseline##*/}
   echo
   echo "| payload | contender | wall s | wall × peer | wall × floor | CPU s | CPU × peer | CPU × floor | peak working set MiB |"
   echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: |"
@@ -236,8 +250,12 @@ print_table() {
     files=$(wc -l <"$dir/files.tsv")
     mib=$(awk -F'\t' '{ s += $3 } END { printf "%.1f", s / 1048576 }' "$dir/files.tsv")
     local label text peer_label wall cpu peak
-    for label in ours-empty ours-over peer-empty peer-over copyfile cp; do
+    local labels=(ours-empty ours-over)
+    grep -q '^base-empty ' "$results" && labels+=(base-empty base-over)
+    for label in "${labels[@]}" peer-empty peer-over copyfile cp; do
       case $label in
+        base-empty) text="baseline ($baseline_name), empty folder"; peer_label=peer-empty ;;
+        base-over) text="baseline ($baseline_name), over an earlier one"; peer_label=peer-over ;;
         ours-empty) text="our installation run, empty folder"; peer_label=peer-empty ;;
         ours-over) text="our installation run, over an earlier one"; peer_label=peer-over ;;
         peer-empty) text="makensis installer, empty folder"; peer_label=peer-empty ;;
