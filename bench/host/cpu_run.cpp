@@ -9,12 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <ctime>
-
-static double Milliseconds(const timespec& t) {
-    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
-}
 
 int main(int argc, char** argv) {
     if (argc < 3) {
@@ -25,8 +21,7 @@ int main(int argc, char** argv) {
         std::perror("cpu_run: subreaper");
         return 2;
     }
-    timespec start, end;
-    clock_gettime(CLOCK_MONOTONIC, &start);
+    auto start = std::chrono::steady_clock::now();
     pid_t child = fork();
     if (child < 0) {
         std::perror("cpu_run: fork");
@@ -40,7 +35,7 @@ int main(int argc, char** argv) {
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    clock_gettime(CLOCK_MONOTONIC, &end);
+    auto end = std::chrono::steady_clock::now();
     // Reap the adopted grandchildren as they end, giving one that is still closing down a moment;
     // leave long-running ones alone.
     for (int quiet = 0; quiet < 20;) {
@@ -60,8 +55,8 @@ int main(int argc, char** argv) {
         std::perror(argv[1]);
         return 2;
     }
-    std::fprintf(report, "wall_ms=%.1f cpu_ms=%.1f maxrss_kib=%ld\n", Milliseconds(end) - Milliseconds(start), cpuMs,
-                 usage.ru_maxrss);
+    std::fprintf(report, "wall_ms=%.1f cpu_ms=%.1f maxrss_kib=%ld\n",
+                 std::chrono::duration<double, std::milli>(end - start).count(), cpuMs, usage.ru_maxrss);
     std::fclose(report);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
