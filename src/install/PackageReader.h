@@ -23,7 +23,9 @@ struct MemberRecord {
 class PackageReader {
 public:
     static const int32_t kMaxMembers = 500;
-    static const uint32_t kChunkSize = 5120;
+    // Member data streams through one buffer of this size. Large enough that a big member
+    // costs few system calls; fixed, so memory does not grow with the package.
+    static const uint32_t kChunkSize = 64 * 1024;
     static const uint32_t kMaxOptionLength = 256;
 
     PackageReader();

@@ -4,6 +4,7 @@
 
 #include "install/FileVersion.h"
 #include "install/PackageReader.h"
+#include "util/FileHandle.h"
 #include "util/Message.h"
 
 static const char kVersionQuestion[] =
@@ -42,10 +43,14 @@ static void ClearBlockingAttributes(const char* path) {
 // 1 copy, 0 keep, for a member whose final file exists.
 static int Decide(const MemberRecord& record, const char* temporaryPath, const char* finalPath, int previousDecision) {
     switch (record.copyMode) {
-        case 1:
-            if (PackedFileVersion(temporaryPath) < PackedFileVersion(finalPath))
+        case 1: {
+            // Nothing is lower than an installed file without a version: the package file's
+            // version is then not read.
+            uint32_t installed = PackedFileVersion(finalPath);
+            if (installed != 0 && PackedFileVersion(temporaryPath) < installed)
                 return AskAbout(kVersionQuestion, record.fileName);
             return 1;
+        }
         case 2:
             if (CompareFileTimes(temporaryPath, finalPath) > 0) return AskAbout(kDateQuestion, record.fileName);
             return 1;
@@ -58,6 +63,29 @@ static int Decide(const MemberRecord& record, const char* temporaryPath, const c
     }
 }
 
+// A file that is not installed yet becomes the extracted file itself, renamed: the same bytes
+// without writing them a second time. A copy would carry the stored last-write time, the
+// extracted file's attributes and the time of copying as its creation and last-access times; the
+// renamed file is given the same. When the rename fails the copy is made, with its own error.
+static BOOL PlaceNewFile(const char* temporaryPath, const char* finalPath) {
+    if (!MoveFileExA(temporaryPath, finalPath, 0)) return CopyFileA(temporaryPath, finalPath, FALSE);
+    FileHandle placed(
+        CreateFileA(finalPath, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (placed.IsOpen()) {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        SetFileTime(placed.Get(), &now, &now, NULL);
+    }
+    return TRUE;
+}
+
+// A member listed twice shares its "_" file with its duplicate, which an earlier member may have
+// taken by renaming it. The installed file then holds the same bytes and last-write time: a copy
+// of it gives the later member the "_" file that the comparison and the copy expect.
+static void RestoreTakenTemporaryFile(const char* temporaryPath, const char* finalPath) {
+    if (GetFileAttributesA(temporaryPath) == INVALID_FILE_ATTRIBUTES) CopyFileA(finalPath, temporaryPath, TRUE);
+}
+
 int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder) {
     WriteTrace(archivePath);
     WriteTrace(targetFolder);
@@ -68,6 +96,7 @@ int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder)
     WriteTrace("バージョンを確認しながらコピー");
     if (result == 0) {
         int previousDecision = 1;
+        bool renamedAny = false;
         MemberRecord record;
         char temporaryPath[kMaxPathBytes];
         char finalPath[kMaxPathBytes];
@@ -76,12 +105,21 @@ int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder)
             MemberPath(record, "_", temporaryPath, sizeof temporaryPath);
             MemberPath(record, "", finalPath, sizeof finalPath);
             int decision = 1;
-            if (FileExists(finalPath)) {
+            bool installed = FileExists(finalPath) != 0;
+            if (installed) {
+                if (renamedAny) RestoreTakenTemporaryFile(temporaryPath, finalPath);
                 decision = Decide(record, temporaryPath, finalPath, previousDecision);
                 ClearBlockingAttributes(finalPath);
             }
             if (record.groupFlag == 0) previousDecision = decision;
-            if (decision == 1 && !CopyFileA(temporaryPath, finalPath, FALSE)) {
+            BOOL placed = TRUE;
+            if (decision == 1 && installed) {
+                placed = CopyFileA(temporaryPath, finalPath, FALSE);
+            } else if (decision == 1) {
+                placed = PlaceNewFile(temporaryPath, finalPath);
+                renamedAny = true;
+            }
+            if (!placed) {
                 ShowSystemError("インストール処理");
                 ShowWarning("インストールに失敗しました。");
                 result = -1;

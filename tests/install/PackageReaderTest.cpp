@@ -93,9 +93,9 @@ TEST_F(ReaderTest, ExtractsEveryMemberWithItsOptionsAndStoredTimes) {
 }
 
 TEST_F(ReaderTest, StreamsMembersAroundTheChunkSize) {
-    std::string chunk = Repeat('c', 5120);
+    std::string chunk = Repeat('c', PackageReader::kChunkSize);
     std::string pattern;
-    for (int i = 0; i < 5121; ++i)
+    for (uint32_t i = 0; i < PackageReader::kChunkSize + 1; ++i)
         pattern.push_back(static_cast<char>(i * 7));
     WriteMembers({Member("", "one.bin", chunk), Member("", "two.bin", pattern), Member("", "x.bin", "x")});
     PackageReader reader;

@@ -1,0 +1,316 @@
+#!/usr/bin/env bash
+# The installation benchmark: our installation run beside an installer that makensis builds from
+# the same files, and beside the floor of a plain copy, on generated payloads. Prints a table.
+#   bash bench/run.sh              500 files of about 256 MiB, and 500 files of 4 KiB; 5 rounds
+#   bash bench/run.sh --smoke      a few MiB and 2 rounds: proves in seconds that it all works
+#   bash bench/run.sh --rounds N   N rounds instead
+#   bash bench/run.sh --payload K  only payload K (large, small or smoke)
+#   --baseline EXE                 also runs EXE, a kx_bench_install built from another commit, as
+#                                  a contender of its own: before and after a change, in one run
+# Contenders run one after another within each round, so slow phases of a noisy machine touch
+# all of them. Everything lands in build/bench/; Wine runs in its own prefix there.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+work=$root/build/bench
+kinds=(large small)
+rounds=""
+measure=0
+baseline=""
+
+while [ $# -gt 0 ]; do
+  case $1 in
+    --smoke) kinds=(smoke) ;;
+    --payload) kinds=("$2"); shift ;;
+    --baseline) baseline=$(realpath "$2"); shift ;;
+    --rounds) rounds=$2; shift ;;
+    --measure) measure=1 ;;  # internal: the measuring half, run inside the Wine environment
+    *) echo "usage: bash bench/run.sh [--smoke] [--payload large|small|smoke] [--rounds N] [--baseline EXE]" >&2
+       exit 2 ;;
+  esac
+  shift
+done
+if [ -z "$rounds" ]; then
+  if [ "${kinds[0]}" = smoke ]; then rounds=2; else rounds=5; fi
+fi
+
+# ---------------------------------------------------------------- preparation (plain Linux)
+
+install_tools() {
+  if [ "$(id -u)" = 0 ]; then
+    bash scripts/setup-machine.sh >/dev/null
+    # Only the benchmark needs the peer's compiler, so the machine set-up leaves it out.
+    if ! command -v makensis >/dev/null; then
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends nsis >/dev/null
+    fi
+  fi
+  command -v makensis >/dev/null || { echo "bench: makensis missing (apt-get install nsis)" >&2; exit 1; }
+}
+
+build_programs() {
+  # The tested x86_64 build: the shipped i686 program cannot run under this Wine. The benchmark
+  # programs and the product code inside them are compiled with optimisation whatever its type.
+  cmake --preset win64 >/dev/null
+  cmake --build build/win64 -j 2 --target kx_bench_launch kx_bench_copy kx_bench_install kx_bench_pool \
+    kx_bench_convert_bench >/dev/null
+  bash scripts/build.sh native >/dev/null
+  kxpack=$(find build/native -name kxpack -type f -perm -u+x | head -n 1)
+  mkdir -p "$work"
+  local tool
+  for tool in make_payload cpu_run; do
+    if [ ! -x "$work/$tool" ] || [ "bench/host/$tool.cpp" -nt "$work/$tool" ]; then
+      g++ -O2 -Wall -Wextra -o "$work/$tool" "bench/host/$tool.cpp"
+    fi
+  done
+}
+
+# files/ and files.tsv (subfolder, name, size, copy mode per line), made again only when stale.
+make_payload() {
+  local dir=$1 kind=$2
+  if [ ! -f "$dir/files.tsv" ] || [ "$work/make_payload" -nt "$dir/files.tsv" ]; then
+    rm -rf "$dir"
+    "$work/make_payload" "$kind" "$dir"
+  fi
+}
+
+# kx.pac beside the harness, as the setup program finds it beside itself.
+make_package() {
+  local dir=$1
+  mkdir -p "$dir/setup"
+  if [ ! -f "$dir/setup/kx.pac" ] || [ "$dir/files.tsv" -nt "$dir/setup/kx.pac" ]; then
+    { printf 'version\t1.0.0.0\n'
+      awk -F'\t' '{ printf "file\t%s\t%s\t%s\n", $1, $2, $4 }' "$dir/files.tsv"; } >"$dir/manifest.txt"
+    "$kxpack" build "$dir/manifest.txt" "$dir/files" "$dir/setup/kx.pac"
+  fi
+  cp build/win64/bench/kx_bench_install.exe "$dir/setup/"
+  rm -f "$dir/setup/baseline.exe"
+  if [ -n "$baseline" ]; then cp "$baseline" "$dir/setup/baseline.exe"; fi
+}
+
+# The peer: the same files in an installer with compression off; otherwise makensis's defaults.
+make_peer() {
+  local dir=$1
+  if [ -f "$dir/peer.exe" ] && [ "$dir/peer.exe" -nt "$dir/files.tsv" ]; then return; fi
+  {
+    printf '%s\n' 'Target amd64-unicode' 'SetCompress off' 'Name "Korvanto"' 'OutFile "peer.exe"' \
+      'InstallDir "C:\Korvanto"' 'RequestExecutionLevel user' 'Section'
+    awk -F'\t' -v files="$dir/files" '{
+      if ($1 != folder) { folder = $1; printf "  SetOutPath \"$INSTDIR%s\"\n", ($1 == "." ? "" : "\\" $1) }
+      printf "  File \"%s/%s%s\"\n", files, ($1 == "." ? "" : $1 "/"), $2 }' "$dir/files.tsv"
+    printf '%s\n' 'SectionEnd'
+  } >"$dir/peer.nsi"
+  (cd "$dir" && makensis -V1 peer.nsi)
+}
+
+# ---------------------------------------------------------------- measuring (inside Wine)
+
+winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
+
+# Processor time of the wineserver that serves this prefix: Windows file calls do part of their
+# work there, so a contender's processor time is its own processes' plus the server's share.
+find_wineserver() {
+  local key p
+  key=server-$(stat -c '%D' "$WINEPREFIX")-$(printf '%x' "$(stat -c '%i' "$WINEPREFIX")")
+  for p in $(pidof wineserver64 wineserver 2>/dev/null); do
+    case $(readlink "/proc/$p/cwd") in */"$key") wineserver_pid=$p ;; esac
+  done
+  [ -n "${wineserver_pid:-}" ] || { echo "bench: cannot find the prefix's wineserver" >&2; exit 1; }
+}
+server_cpu_ms() { awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) * 1000 / hz }' "/proc/$wineserver_pid/stat"; }
+field() { sed -n "s/.*\b$1=\([0-9.]*\).*/\1/p" <<<"$2" | head -n 1; }
+
+# run_windows RESULTS LABEL PROGRAM ARGS...: one measured run through the launcher. Results line:
+# label, wall ms, peak working set KiB, in-process ms (our harness only), processor ms.
+run_windows() {
+  local results=$1 label=$2 out before after
+  shift 2
+  before=$(server_cpu_ms)
+  out=$("$work/cpu_run" "$work/cpu.txt" "$WINELOADER" "$work/bin/kx_bench_launch.exe" 900 "$@" </dev/null) || true
+  after=$(server_cpu_ms)
+  local wall peak code inner cpu
+  wall=$(field wall_ms "$out")
+  peak=$(field peak_kib "$(grep wall_ms <<<"$out")")
+  code=$(field exit "$out")
+  inner=$(field run_ms "$out")
+  cpu=$(awk -v own="$(field cpu_ms "$(cat "$work/cpu.txt")")" -v a="$before" -v b="$after" 'BEGIN { print own + b - a }')
+  if [ -z "$wall" ] || [ "$code" != 0 ]; then
+    echo "bench: $label failed: $out" >&2
+    return 1
+  fi
+  echo "$label $wall $peak ${inner:--} $cpu" >>"$results"
+}
+
+run_cp() {
+  local results=$1 label=$2 from=$3 to=$4 report
+  "$work/cpu_run" "$work/cpu.txt" cp -r "$from" "$to"
+  report=$(cat "$work/cpu.txt")
+  echo "$label $(field wall_ms "$report") $(field maxrss_kib "$report") - $(field cpu_ms "$report")" >>"$results"
+}
+
+# fresh FOLDER: an empty start, with the previous run's writes on disk so they cost it nothing.
+fresh() { rm -rf "$1"; sync; }
+
+one_round() {
+  local dir=$1 results=$2 out=$1/out
+  fresh "$out/ours-empty"
+  run_windows "$results" ours-empty "$(winpath "$dir/setup/kx_bench_install.exe")" "$(winpath "$out/ours-empty")"
+  sync
+  run_windows "$results" ours-over "$(winpath "$dir/setup/kx_bench_install.exe")" "$(winpath "$out/ours-over")"
+  if [ -f "$dir/setup/baseline.exe" ]; then
+    fresh "$out/base-empty"
+    run_windows "$results" base-empty "$(winpath "$dir/setup/baseline.exe")" "$(winpath "$out/base-empty")"
+    sync
+    run_windows "$results" base-over "$(winpath "$dir/setup/baseline.exe")" "$(winpath "$out/base-over")"
+  fi
+  fresh "$out/peer-empty"
+  run_windows "$results" peer-empty "$(winpath "$dir/peer.exe")" /S "/D=$(winpath "$out/peer-empty")"
+  sync
+  run_windows "$results" peer-over "$(winpath "$dir/peer.exe")" /S "/D=$(winpath "$out/peer-over")"
+  fresh "$out/copyfile"
+  run_windows "$results" copyfile "$work/bin/kx_bench_copy.exe" "$(winpath "$dir/files")" "$(winpath "$out/copyfile")"
+  fresh "$out/cp"
+  run_cp "$results" cp "$dir/files" "$out/cp"
+}
+
+# Every contender must have put exactly the payload in place (ours and the Windows copies with
+# the payload's file times too), and our run must leave no temporary archive behind.
+verify() {
+  local dir=$1 name listing ours=(ours-empty ours-over)
+  listing() { (cd "$1" && find . -type f -printf '%P %s %T@\n' | sort); }
+  [ -f "$dir/setup/baseline.exe" ] && ours+=(base-empty base-over)
+  for name in "${ours[@]}" peer-empty copyfile cp; do
+    diff -rq "$dir/files" "$dir/out/$name" >/dev/null || { echo "bench: $name differs from the payload" >&2; exit 1; }
+  done
+  for name in "${ours[@]}"; do
+    [ "$(listing "$dir/files")" = "$(listing "$dir/out/$name")" ] ||
+      { echo "bench: $name has other file times than the payload" >&2; exit 1; }
+  done
+  if find "$WINEPREFIX/drive_c" -name 'kx.pa*' | grep -q .; then
+    echo "bench: a temporary archive stayed behind" >&2
+    exit 1
+  fi
+}
+
+measure_kind() {
+  local kind=$1 dir=$work/$1 results=$work/$1/results.txt
+  rm -rf "$dir/out" "$results"
+  mkdir -p "$dir/out"
+  # Warm-up round, not counted: it also lays the earlier installations that the "over" runs meet.
+  one_round "$dir" "$dir/warmup.txt"
+  verify "$dir"
+  local r
+  for r in $(seq "$rounds"); do
+    echo "bench: $kind round $r of $rounds" >&2
+    one_round "$dir" "$results"
+  done
+}
+
+if [ "$measure" = 1 ]; then
+  find_wineserver
+  mkdir -p "$work/bin"
+  cp build/win64/bench/kx_bench_launch.exe build/win64/bench/kx_bench_copy.exe "$work/bin/"
+  for kind in "${kinds[@]}"; do measure_kind "$kind"; done
+  # The string pool on its own: its cost per entry should not grow with its size. And the
+  # conversion of address files, whose own benchmark prints its table.
+  if [ "${kinds[0]}" = smoke ]; then
+    "$WINELOADER" build/win64/bench/kx_bench_pool.exe 10000 </dev/null >"$work/pool.txt"
+    echo "(left out in the smoke run)" >"$work/convert.txt"
+  else
+    "$WINELOADER" build/win64/bench/kx_bench_pool.exe 100000 </dev/null >"$work/pool.txt"
+    "$WINELOADER" build/win64/bench/kx_bench_convert_bench.exe </dev/null >"$work/convert.txt"
+  fi
+  exit 0
+fi
+
+# ---------------------------------------------------------------- the table
+
+# median and range of column COL of the label's lines; wall in seconds, peak in MiB.
+summarise() {
+  awk -v label="$2" -v col="$3" -v scale="$4" '$1 == label && $col != "-" { v[n++] = $col / scale }
+    END {
+      if (n == 0) { print "- - -"; exit }
+      for (i = 0; i < n; i++) for (j = i + 1; j < n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+      median = (n % 2) ? v[int(n / 2)] : (v[n / 2 - 1] + v[n / 2]) / 2
+      print median, v[0], v[n - 1]
+    }' "$1"
+}
+
+# "median (min–max)" of a summarise line.
+cell() { awk -v f="$2" '{ printf f " (" f "–" f ")", $1, $2, $3 }' <<<"$1"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+print_table() {
+  local kind dir results files mib notes=() baseline_name=${baseline##*/}
+  echo
+  echo "| payload | contender | wall s | wall × peer | wall × floor | CPU s | CPU × peer | CPU × floor | peak working set MiB |"
+  echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: |"
+  for kind in "${kinds[@]}"; do
+    dir=$work/$kind
+    results=$dir/results.txt
+    files=$(wc -l <"$dir/files.tsv")
+    mib=$(awk -F'\t' '{ s += $3 } END { printf "%.1f", s / 1048576 }' "$dir/files.tsv")
+    local label text peer_label wall cpu peak
+    local labels=(ours-empty ours-over)
+    grep -q '^base-empty ' "$results" && labels+=(base-empty base-over)
+    for label in "${labels[@]}" peer-empty peer-over copyfile cp; do
+      case $label in
+        base-empty) text="baseline ($baseline_name), empty folder"; peer_label=peer-empty ;;
+        base-over) text="baseline ($baseline_name), over an earlier one"; peer_label=peer-over ;;
+        ours-empty) text="our installation run, empty folder"; peer_label=peer-empty ;;
+        ours-over) text="our installation run, over an earlier one"; peer_label=peer-over ;;
+        peer-empty) text="makensis installer, empty folder"; peer_label=peer-empty ;;
+        peer-over) text="makensis installer, over an earlier one"; peer_label=peer-over ;;
+        copyfile) text="floor: CopyFileA loop (Wine)"; peer_label=peer-empty ;;
+        cp) text="floor: cp -r (Linux)"; peer_label=peer-empty ;;
+      esac
+      wall=$(summarise "$results" "$label" 2 1000)
+      cpu=$(summarise "$results" "$label" 5 1000)
+      peak=$(summarise "$results" "$label" 3 1024)
+      printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$kind: $files files, $mib MiB" "$text" \
+        "$(cell "$wall" %.2f)" \
+        "$(ratio "${wall%% *}" "$(summarise "$results" "$peer_label" 2 1000 | cut -d' ' -f1)")" \
+        "$(ratio "${wall%% *}" "$(summarise "$results" copyfile 2 1000 | cut -d' ' -f1)")" \
+        "$(cell "$cpu" %.2f)" \
+        "$(ratio "${cpu%% *}" "$(summarise "$results" "$peer_label" 5 1000 | cut -d' ' -f1)")" \
+        "$(ratio "${cpu%% *}" "$(summarise "$results" copyfile 5 1000 | cut -d' ' -f1)")" \
+        "$(cell "$peak" %.1f)"
+    done
+    local inside over
+    inside=$(summarise "$results" ours-empty 4 1000 | cut -d' ' -f1)
+    over=$(summarise "$results" ours-over 4 1000 | cut -d' ' -f1)
+    if [ "$inside" != - ] && [ "$over" != - ]; then
+      notes+=("$(printf '%s: our run timed inside the harness (process start and exit left out): %.2f s into an empty folder, %.2f s over an earlier one.' \
+        "$kind" "$inside" "$over")")
+    fi
+  done
+  echo
+  printf '%s\n' "${notes[@]}"
+  echo "Medians (min–max) of $rounds rounds after one warm-up round; $(date -u +%F), $(nproc) cores."
+  echo "× peer: over the makensis installer's median in the same situation (floors: its empty-folder run);"
+  echo "× floor: over the CopyFileA loop's. CPU: processor time of the contender's processes and of the"
+  echo "wineserver's work for them (the launcher's polling included, alike for every Windows contender)."
+}
+
+print_pool_and_conversion() {
+  echo
+  echo "String pool (kx_bench_pool), best of three runs:"
+  echo
+  cat "$work/pool.txt"
+  echo
+  echo "Address file conversion (kx_bench_convert_bench):"
+  echo
+  sed 's/^/    /' "$work/convert.txt"
+}
+
+install_tools
+build_programs
+for kind in "${kinds[@]}"; do
+  make_payload "$work/$kind" "$kind"
+  make_package "$work/$kind"
+  make_peer "$work/$kind"
+done
+measure_args=(--measure --rounds "$rounds" --payload "${kinds[0]}")
+[ ${#kinds[@]} = 1 ] || measure_args=(--measure --rounds "$rounds")
+KX_WINE_STATE=$work/wine scripts/with-wine.sh bash "$0" "${measure_args[@]}"
+print_table
+print_pool_and_conversion
