@@ -11,11 +11,11 @@
 #include "SetupDriver.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
+#include "TestPackages.h"
 #include "resources/resource.h"
 
 namespace {
 
-const uint64_t kMemberTime = 133485408000000000ULL;  // 2024-01-01 00:00 UTC
 const char kCancelQuestion[] = "処理を中止します。よろしいですか？";
 
 std::string ShellFolder(int csidl) {
@@ -30,15 +30,6 @@ std::string BuiltProgram() {
     std::string tests = path;
     tests = tests.substr(0, tests.rfind('\\'));
     return tests.substr(0, tests.rfind('\\')) + "\\kx_setup.exe";
-}
-
-kx::PackageMember Member(const std::string& subfolder, const std::string& name, const std::string& data) {
-    kx::PackageMember member;
-    member.subfolder = subfolder;
-    member.name = name;
-    member.fileTime = kMemberTime;
-    member.data = data;
-    return member;
 }
 
 class WizardEndToEndTest : public TempFolderTest {
@@ -150,7 +141,7 @@ TEST_F(WizardEndToEndTest, AFirstInstallationRunsToTheEnd) {
     EXPECT_EQ(1u, setup_.WaitForExit());
 
     EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe"));
-    EXPECT_EQ(kMemberTime, LastWriteTime(target_ + "\\korvex.exe"));
+    EXPECT_EQ(kStoredTime, LastWriteTime(target_ + "\\korvex.exe"));
     EXPECT_EQ("help pages", ReadBytes(target_ + "\\korvex.chm"));
     EXPECT_EQ("sample data", ReadBytes(target_ + "\\sample\\住所録.txt"));
     EXPECT_FALSE(PathExists(target_ + "\\_korvex.exe"));

@@ -11,20 +11,7 @@
 #include "PackageWriter.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
-
-const uint64_t kStoredTime = 0x01D5A1B2C3D4E5F6ULL;  // 2019, with every byte distinct
-
-inline kx::PackageMember Member(const std::string& subfolder, const std::string& name, const std::string& data,
-                                uint8_t copyMode = 0, uint8_t groupFlag = 0) {
-    kx::PackageMember member;
-    member.subfolder = subfolder;
-    member.name = name;
-    member.data = data;
-    member.copyMode = copyMode;
-    member.groupFlag = groupFlag;
-    member.fileTime = kStoredTime;
-    return member;
-}
+#include "TestPackages.h"
 
 // "PC", a count and a size table, then raw entry bytes as the test writes them.
 inline std::string RawArchive(int32_t count, const std::vector<uint32_t>& sizes, const std::string& entries) {

@@ -12,6 +12,7 @@
 #include "PackageWriter.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
+#include "TestPackages.h"
 #include "convert/CurrentLayout.h"
 #include "convert/FieldDefList.h"
 #include "convert/RecordTable.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-const uint64_t kMemberTime = 0x01D5000012345678ull;  // some day in 2019
 const char kNotAPackage[] = "異なる形式のファイルを読込ました。";
 
 std::string U32(uint32_t value) {
@@ -45,15 +45,6 @@ std::string TempArchive(const char* name) {
 std::string ShellPath(unsigned int kind, const char* suffix) {
     ShellFolder folder;
     return folder.Locate(kind, suffix);
-}
-
-kx::PackageMember Member(const std::string& subfolder, const std::string& name, const std::string& data) {
-    kx::PackageMember member;
-    member.subfolder = subfolder;
-    member.name = name;
-    member.data = data;
-    member.fileTime = kMemberTime;
-    return member;
 }
 
 FieldDef TextField(const char* name, int32_t width) {
@@ -107,7 +98,7 @@ protected:
         TempFolderTest::TearDown();
     }
 
-    void WritePackage(const std::vector<kx::PackageMember>& members, uint64_t packageTime = kMemberTime) {
+    void WritePackage(const std::vector<kx::PackageMember>& members, uint64_t packageTime = kStoredTime) {
         ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), kx::BuildEnvelope(0x01020304, kx::BuildArchive(members))));
         ASSERT_TRUE(SetLastWriteTime(Path("setup\\kx.pac"), packageTime));
     }
@@ -136,8 +127,8 @@ TEST_F(InstallationTest, FirstInstallationPutsEveryFileInPlaceAndWritesTheRecord
     EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
     EXPECT_EQ("help text", ReadBytes(Path("app\\help\\Korvex.txt")));
     EXPECT_TRUE(PathExists(Path("app\\help\\empty.dat")));
-    EXPECT_EQ(kMemberTime, LastWriteTime(Path("app\\korvex.exe")));
-    EXPECT_EQ(kMemberTime, LastWriteTime(Path("app\\help\\empty.dat")));
+    EXPECT_EQ(kStoredTime, LastWriteTime(Path("app\\korvex.exe")));
+    EXPECT_EQ(kStoredTime, LastWriteTime(Path("app\\help\\empty.dat")));
     EXPECT_FALSE(PathExists(Path("app\\_korvex.exe")));
     EXPECT_FALSE(PathExists(Path("app\\help\\_Korvex.txt")));
     EXPECT_FALSE(PathExists(TempArchive("kx.pa")));
