@@ -9,7 +9,7 @@
 #include "install/PackageReader.h"
 #include "install/Shortcut.h"
 #include "shell/SetupInfo.h"
-#include "shell/SpecialFolders.h"
+#include "shell/ShellFolders.h"
 #include "shell/WizardState.h"
 #include "util/FileHandle.h"
 #include "util/Message.h"

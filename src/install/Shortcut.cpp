@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "shell/SpecialFolders.h"
+#include "shell/ShellFolders.h"
 #include "util/PathUtil.h"
 
 int CreateShortcut(unsigned int kind, const char* name, const char* target, const char* subfolder) {

@@ -5,7 +5,7 @@
 #include "pages/SettingsChoice.h"
 #include "resources/resource.h"
 #include "shell/PageFrame.h"
-#include "shell/SpecialFolders.h"
+#include "shell/ShellFolders.h"
 #include "shell/WizardState.h"
 #include "util/PathUtil.h"
 

@@ -6,7 +6,7 @@
 #include "resources/resource.h"
 #include "shell/PageFrame.h"
 #include "shell/SetupInfo.h"
-#include "shell/SpecialFolders.h"
+#include "shell/ShellFolders.h"
 #include "shell/WizardState.h"
 #include "util/Message.h"
 #include "util/PathUtil.h"

@@ -18,7 +18,7 @@
 #include "convert/RecordTable.h"
 #include "install/PackageReader.h"
 #include "shell/SetupInfo.h"
-#include "shell/SpecialFolders.h"
+#include "shell/ShellFolders.h"
 #include "shell/WizardState.h"
 #include "util/GlobalMemory.h"
 

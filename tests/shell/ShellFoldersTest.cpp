@@ -6,7 +6,7 @@
 
 #include "TempFolder.h"
 #include "TestFiles.h"
-#include "shell/SpecialFolders.h"
+#include "shell/ShellFolders.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/SpecialFolders.h"
+#include "shell/ShellFolders.h"
 
 #include <windows.h>
 #include <shlobj.h>
