@@ -3,13 +3,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include "convert/CurrentLayout.h"
 #include "convert/RecordTable.h"
+#include "util/FileHandle.h"
 #include "util/GlobalMemory.h"
 #include "util/Message.h"
 #include "util/PathUtil.h"
 #include "util/StringPool.h"
+#include "util/WholeFile.h"
 
 namespace {
 const char kAddressFile[] = "Korvex.ndb";
@@ -17,7 +20,7 @@ const char kBackupFile[] = "Korvex_Conv.bak";
 const char kUserList[] = "KorvexUserList.dat";
 const char kRepList[] = "KorvexRepList.dat";
 const int32_t kPoolBlockSize = 2048;
-const int32_t kLongestWholeLine = 1023;  // LoadTextFile splits longer lines into several entries
+const DWORD kChunkBytes = 1024;
 }  // namespace
 
 // folder + name, or false when that does not fit in a path.
@@ -58,26 +61,45 @@ static bool CopyRecords(RecordTable* old, RecordTable* current) {
     return stored;
 }
 
-// Reads the old data from the backup and writes the address file in the current layout.
-// 1 done or already current; 0 shown, the address file untouched; -1 shown, writing it failed.
-static int ConvertFromBackup(const char* addressPath, const char* backupPath) {
-    RecordTable* old = new RecordTable();
+static void ShowConversionFailed() {
+    ShowWarning("データコンバートに失敗しました。");
+}
+
+// Writes the address file in the current layout from the old data in table: 1 done or already
+// current; 0 after the message, the address file as it was (a save is whole or nothing).
+static int ConvertLoaded(RecordTable* old, const char* addressPath) {
+    if (old->FieldCount() >= kCurrentFieldCount) return 1;
     RecordTable* current = new RecordTable();
-    int result = 1;
-    if (old->Load(backupPath) != kTableOk) {
-        result = 0;
-    } else if (old->FieldCount() < kCurrentFieldCount) {
-        BuildCurrentLayout(current);
-        if (current->FieldCount() != kCurrentFieldCount || !CopyRecords(old, current))
-            result = 0;
-        else if (current->Save(addressPath) != kTableOk)
-            result = -1;
-    }
+    BuildCurrentLayout(current);
+    bool saved = current->FieldCount() == kCurrentFieldCount && CopyRecords(old, current) &&
+                 current->Save(addressPath) == kTableOk;
     delete current;
-    delete old;
     // A save that failed is a failed conversion too: the installation stops, so the user is told.
-    if (result != 1) ShowWarning("データコンバートに失敗しました。");
-    return result;
+    if (!saved) ShowConversionFailed();
+    return saved ? 1 : 0;
+}
+
+// The backup is the only copy of the values that the conversion drops: it is replaced only by
+// an address file that loads, and that loaded file is then the old data, byte for byte.
+static int RefreshBackupAndConvert(RecordTable* old, const char* addressPath, const char* backupPath) {
+    if (old->Load(addressPath) != kTableOk) {
+        ShowConversionFailed();
+        return 0;
+    }
+    if (!CopyFileWhole(addressPath, backupPath, true)) {
+        ShowWarning("コンバート処理でファイルのバックアップに失敗しました。");
+        return 0;
+    }
+    return ConvertLoaded(old, addressPath);
+}
+
+static int ConvertFromKeptBackup(RecordTable* old, const char* addressPath, const char* backupPath) {
+    if (IsAlreadyCurrent(addressPath)) return 1;
+    if (old->Load(backupPath) != kTableOk) {
+        ShowConversionFailed();
+        return 0;
+    }
+    return ConvertLoaded(old, addressPath);
 }
 
 int ConvertAddressFile(const char* folder, int refreshBackup) {
@@ -86,20 +108,10 @@ int ConvertAddressFile(const char* folder, int refreshBackup) {
     // No file can be opened under a longer path, so there is nothing to convert.
     if (!JoinPath(folder, kAddressFile, addressPath) || !JoinPath(folder, kBackupFile, backupPath)) return 1;
     if (!FileExists(addressPath)) return 1;
-    if (refreshBackup == 1 || !FileExists(backupPath)) {
-        if (!CopyFileA(addressPath, backupPath, FALSE)) {
-            ShowWarning("コンバート処理でファイルのバックアップに失敗しました。");
-            return 0;
-        }
-    } else if (IsAlreadyCurrent(addressPath)) {
-        return 1;
-    }
-    int result = ConvertFromBackup(addressPath, backupPath);
-    if (result == -1) {
-        // Only a failed save touched the address file: give it back its old bytes.
-        CopyFileA(backupPath, addressPath, FALSE);
-        return 0;
-    }
+    RecordTable* old = new RecordTable();
+    int result = refreshBackup == 1 || !FileExists(backupPath) ? RefreshBackupAndConvert(old, addressPath, backupPath)
+                                                               : ConvertFromKeptBackup(old, addressPath, backupPath);
+    delete old;
     return result;
 }
 
@@ -114,7 +126,7 @@ static void CopyNdpOnce(const char* folder, const char* name) {
     if (!JoinPath(folder, name, source) || !CopyBounded(target, sizeof target, source)) return;
     // x.ndp gives x.np2: the last three characters replaced.
     lstrcpyA(target + lstrlenA(target) - 3, "np2");
-    if (!FileExists(target)) CopyFileA(source, target, TRUE);
+    if (!FileExists(target)) CopyFileWhole(source, target, false);
 }
 
 int BackupNdpFiles(const char* folder) {
@@ -145,23 +157,41 @@ static bool HasAsterisk(const char* line, int32_t length) {
     return false;
 }
 
-static int64_t FileSize(const char* path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+// True when the next count bytes of file are these bytes.
+static bool FileContinuesWith(HANDLE file, const char* bytes, int32_t count) {
+    char chunk[kChunkBytes];
+    while (count > 0) {
+        DWORD want = static_cast<DWORD>(count) < kChunkBytes ? static_cast<DWORD>(count) : kChunkBytes;
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, want, &got, NULL) || got != want || memcmp(chunk, bytes, want) != 0) return false;
+        bytes += want;
+        count -= static_cast<int32_t>(want);
+    }
+    return true;
 }
 
-// Writing the lines back must not change the others: a line broken up by the reader, or a
-// lone CR or LF, would come back different, so such a file is left as it is.
+// True at the end of file; after the last line also when a CR LF is all that is left.
+static bool FileEndsAfter(HANDLE file, bool lineEndLeft) {
+    char rest[3];
+    DWORD got = 0;
+    if (!ReadFile(file, rest, sizeof rest, &got, NULL)) return false;
+    return got == 0 || (lineEndLeft && got == 2 && rest[0] == '\r' && rest[1] == '\n');
+}
+
+// Writing the lines back must give the file's own bytes: a line broken up by the reader, or a
+// lone CR or LF, would come back different, and such a file is left as it is. Only a last line
+// without its CR LF gains one.
 static bool LinesGiveBackFile(StringPool* lines, const char* path) {
-    int64_t size = 0;
-    for (int32_t i = 0; i < lines->Count; ++i) {
-        int32_t length = lines->Entry(i)->length;
-        if (length > kLongestWholeLine) return false;
-        size += length + 2;
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file.IsOpen()) return false;
+    for (int32_t i = 0; i + 1 < lines->Count; ++i) {
+        if (!FileContinuesWith(file.Get(), lines->Text(i), lines->Entry(i)->length) ||
+            !FileContinuesWith(file.Get(), "\r\n", 2))
+            return false;
     }
-    int64_t actual = FileSize(path);
-    return actual == size || actual == size - 2;
+    int32_t last = lines->Count - 1;
+    if (last >= 0 && !FileContinuesWith(file.Get(), lines->Text(last), lines->Entry(last)->length)) return false;
+    return FileEndsAfter(file.Get(), last >= 0);
 }
 
 int CleanRepList(const char* folder) {
@@ -182,21 +212,33 @@ int CleanRepList(const char* folder) {
 
 // The data folder's three steps; false when its address file could not be converted.
 static bool ConvertDataFolder(const char* folder, int refreshBackup) {
+    RemoveLeftoverReplacement(folder);
     if (ConvertAddressFile(folder, refreshBackup) == 0) return false;
     BackupNdpFiles(folder);
     CleanRepList(folder);
     return true;
 }
 
-static int ConvertUserFolders(const char* installFolder, StringPool* users, int refreshBackup) {
+// A folder converted twice in one run would have its backup refreshed from the file converted
+// a moment before, losing the only copy of the dropped values. Folders are told apart by their
+// full paths without regard to case, so "." and ".\", an empty line or another spelling of a
+// user folder name the same folder.
+static bool ConvertDataFolderOnce(const char* folder, int refreshBackup, StringPool* done) {
+    char fullPath[kMaxPathBytes];
+    DWORD length = GetFullPathNameA(folder, sizeof fullPath, fullPath, NULL);
+    if (length == 0 || length >= sizeof fullPath) return true;  // no file below it could be opened
+    for (int32_t i = 0; i < done->Count; ++i) {
+        if (lstrcmpiA(done->Text(i), fullPath) == 0) return true;
+    }
+    done->Append(fullPath, static_cast<int32_t>(length));
+    return ConvertDataFolder(fullPath, refreshBackup);
+}
+
+static int ConvertUserFolders(const char* installFolder, StringPool* users, int refreshBackup, StringPool* done) {
     for (int32_t i = 0; i < users->Count; ++i) {
-        const char* line = users->Text(i);
-        // An empty line would name the install folder again, and refresh its backup from the
-        // file converted a moment ago.
-        if (*line == '\0') continue;
         char folder[kMaxPathBytes];
-        if (!JoinPath(installFolder, line, folder) || !AppendBounded(folder, sizeof folder, "\\")) continue;
-        if (!ConvertDataFolder(folder, refreshBackup)) return 0;
+        if (!JoinPath(installFolder, users->Text(i), folder) || !AppendBounded(folder, sizeof folder, "\\")) continue;
+        if (!ConvertDataFolderOnce(folder, refreshBackup, done)) return 0;
     }
     return 1;
 }
@@ -205,12 +247,15 @@ int ConvertUserData(const char* targetFolder, int refreshBackup) {
     char folder[kMaxPathBytes];
     // No data file can be named under a longer folder.
     if (!JoinPath(targetFolder, "\\", folder)) return 1;
-    if (!ConvertDataFolder(folder, refreshBackup)) return 0;
+    StringPool* done = new StringPool(kPoolBlockSize);
+    int result = ConvertDataFolderOnce(folder, refreshBackup, done) ? 1 : 0;
     char listPath[kMaxPathBytes];
-    if (!JoinPath(folder, kUserList, listPath)) return 1;
-    StringPool* users = new StringPool(kPoolBlockSize);
-    users->LoadTextFile(listPath);
-    int result = ConvertUserFolders(folder, users, refreshBackup);
-    delete users;
+    if (result == 1 && JoinPath(folder, kUserList, listPath)) {
+        StringPool* users = new StringPool(kPoolBlockSize);
+        users->LoadTextFile(listPath);
+        result = ConvertUserFolders(folder, users, refreshBackup, done);
+        delete users;
+    }
+    delete done;
     return result;
 }

@@ -7,6 +7,7 @@
 #include "util/FileHandle.h"
 #include "util/GlobalMemory.h"
 #include "util/StringPool.h"
+#include "util/WholeFile.h"
 
 namespace {
 const int32_t kPoolBlockSize = 2048;
@@ -401,9 +402,9 @@ private:
     bool failed_;
 };
 
-// A write that fails gives 300 as well: the caller must not take a cut file for a saved one.
+// The file is replaced whole or not at all; a write that fails gives 300 and leaves it as it was.
 int RecordTable::Save(const char* path) {
-    FileHandle file(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+    WholeFileWriter file(path);
     if (!file.IsOpen()) return kFileFailed;
     AddressFileWriter writer(file.Get());
     writer.WriteU32(static_cast<uint32_t>(fieldCount_));
@@ -419,5 +420,5 @@ int RecordTable::Save(const char* path) {
         writer.Write(image, static_cast<uint32_t>(length) + 1);
     }
     writer.WriteU32(0);
-    return writer.Finish() ? kTableOk : kFileFailed;
+    return writer.Finish() && file.Commit() ? kTableOk : kFileFailed;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "util/DeviceName.h"
 #include "util/FileHandle.h"
 #include "util/Message.h"
 #include "util/StringPool.h"
@@ -132,7 +133,8 @@ int PackageReader::UnPackOpen(const char* archivePath, const char* targetFolder)
 }
 
 // A stored name may never lead outside the target folder: no drive or stream (":"), no root,
-// no "/" separator, no empty, "." or ".." component, and in a file name no "\" at all. A
+// no "/" separator, no empty, "." or ".." component, no device name (a copy to one installs
+// nothing), and in a file name no "\" at all. A
 // subfolder may nest with "\". Bytes are stepped by whole characters of the code page, so a
 // trail byte 0x5C or 0x7C is part of its character.
 static bool IsSafeName(const char* name, bool isSubfolder) {
@@ -142,7 +144,7 @@ static bool IsSafeName(const char* name, bool isSubfolder) {
     for (const char* p = name;;) {
         BYTE c = static_cast<BYTE>(*p);
         if (c == '\0' || c == '\\') {
-            if (p == part || onlyDotsAndSpaces) return false;
+            if (p == part || onlyDotsAndSpaces || IsDeviceName(part, static_cast<size_t>(p - part))) return false;
             if (c == '\0') return true;
             if (!isSubfolder) return false;
             part = ++p;

@@ -17,12 +17,23 @@ static INT_PTR OnConfirmationInit(HWND page) {
     return TRUE;
 }
 
+// Clicks and keys that arrived while the run held the thread were aimed at a page that was
+// busy installing: once the run returns they must not press Install a second time.
+static void DropQueuedInput() {
+    MSG message;
+    while (PeekMessageA(&message, NULL, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageA(&message, NULL, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+}
+
 // Each attempt gets a fresh reader; a failed run has shown its own message and the user may
 // press Install again, go back or cancel.
 static void OnInstall(HWND page) {
     PackageReader* reader = new PackageReader();
     cursorSet->Select(CursorSet::kHourglass);
     int result = RunInstallation(reader);
+    DropQueuedInput();
     cursorSet->Select(CursorSet::kArrow);
     delete reader;
     if (result == 0) GoToNextPage(page);

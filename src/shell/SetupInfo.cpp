@@ -12,11 +12,7 @@ SetupInfo::SetupInfo() : setupFolder(NULL) {
     // A path that filled the buffer was cut: keep no folder rather than a wrong one.
     if (length == 0 || length >= sizeof modulePath) length = 0;
     modulePath[length] = '\0';
-    char* cut = modulePath;
-    for (char* p = modulePath; *p != '\0'; p = CharNextA(p)) {
-        if (*p == '\\') cut = p + 1;
-    }
-    *cut = '\0';
+    *FileNameOf(modulePath) = '\0';
     setupFolder = static_cast<char*>(AllocateLocked(length + 2));
     if (setupFolder == NULL) {
         ShowWarning("パスの領域確保に失敗しました。");

@@ -17,6 +17,18 @@ char* LastChar(char* text) {
     return const_cast<char*>(LastChar(static_cast<const char*>(text)));
 }
 
+const char* FileNameOf(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\') name = p + 1;
+    }
+    return name;
+}
+
+char* FileNameOf(char* path) {
+    return const_cast<char*>(FileNameOf(static_cast<const char*>(path)));
+}
+
 void StripTrailingBackslash(char* path) {
     char* last = LastChar(path);
     if (*last == '\\') *last = '\0';
@@ -47,7 +59,8 @@ void ShowSystemError(const char* caption) {
     char* text = NULL;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
                    code, LANG_USER_DEFAULT, reinterpret_cast<char*>(&text), 0, NULL);
-    MessageBoxA(NULL, text != NULL ? text : "", caption, MB_OK | MB_ICONERROR);
+    // Task-modal: while it is up, no page may take a second press of Install.
+    MessageBoxA(NULL, text != NULL ? text : "", caption, MB_OK | MB_ICONERROR | MB_TASKMODAL);
     if (text != NULL) LocalFree(text);
 }
 

@@ -10,6 +10,10 @@ const size_t kMaxPathBytes = 260;
 const char* LastChar(const char* text);
 char* LastChar(char* text);
 
+// The first byte after the path's last backslash (stepping whole characters): its file name.
+const char* FileNameOf(const char* path);
+char* FileNameOf(char* path);
+
 // Removes one trailing backslash character, if the text ends in one.
 void StripTrailingBackslash(char* path);
 
@@ -21,7 +25,8 @@ bool AppendBounded(char* dst, size_t dstSize, const char* src);
 // 1 when the file exists, else 0.
 int FileExists(const char* path);
 
-// Shows the text of the thread's last system error with the given caption: error icon, OK.
+// Shows the text of the thread's last system error with the given caption: error icon, OK,
+// task-modal like every box of the run.
 void ShowSystemError(const char* caption);
 
 // Makes sure the folder "X:\a\b..." exists, creating it level by level. 1 when it exists or was

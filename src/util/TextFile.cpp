@@ -3,6 +3,7 @@
 
 #include "util/FileHandle.h"
 #include "util/StringPool.h"
+#include "util/WholeFile.h"
 
 namespace {
 const DWORD kChunkBytes = 1024;
@@ -38,19 +39,14 @@ int StringPool::LoadTextFile(const char* path) {
     return lineCount;
 }
 
-static bool WriteAll(HANDLE file, const void* bytes, DWORD count) {
-    DWORD written = 0;
-    return WriteFile(file, bytes, count, &written, NULL) && written == count;
-}
-
-// A write that fails gives -1 too: callers must not take a cut file for a saved one.
+// Whole or not at all: a failed write leaves the file as it was, and callers can tell.
 int StringPool::SaveTextFile(const char* path) {
-    FileHandle file(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+    WholeFileWriter file(path);
     if (!file.IsOpen()) return -1;
     for (int32_t i = 0; i < Count; ++i) {
         StringEntry* entry = Entry(i);
-        if (entry->length > 0 && !WriteAll(file.Get(), entry->data, static_cast<DWORD>(entry->length))) return -1;
-        if (!WriteAll(file.Get(), "\r\n", 2)) return -1;
+        if (entry->length > 0 && !file.Write(entry->data, static_cast<DWORD>(entry->length))) return -1;
+        if (!file.Write("\r\n", 2)) return -1;
     }
-    return Count;
+    return file.Commit() ? Count : -1;
 }

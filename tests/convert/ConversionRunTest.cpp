@@ -124,12 +124,14 @@ TEST_F(ConversionRunTest, FailuresLeaveTheAddressFileAsItWasWithTheirMessage) {
     EXPECT_EQ(0, ConvertAddressFile(blocked.c_str(), 1));
     EXPECT_SAME_BYTES(OldFile(), ReadBytes(blocked + "Korvex.ndb"));
 
-    // A damaged address file: copied, unreadable, kept as it was.
+    // A damaged address file never replaces the good backup: both stay as they were.
     std::string damaged = DataFolder("damaged");
     std::string cut = OldFile().substr(0, OldFile().size() - 10);
     ASSERT_TRUE(WriteBytes(damaged + "Korvex.ndb", cut));
+    ASSERT_TRUE(WriteBytes(damaged + "Korvex_Conv.bak", OldFile()));
     EXPECT_EQ(0, ConvertAddressFile(damaged.c_str(), 1));
     EXPECT_SAME_BYTES(cut, ReadBytes(damaged + "Korvex.ndb"));
+    EXPECT_SAME_BYTES(OldFile(), ReadBytes(damaged + "Korvex_Conv.bak"));
 
     // A damaged backup from earlier today is never copied over the address file.
     std::string staleBackup = DataFolder("stale");
@@ -258,7 +260,8 @@ TEST_F(ConversionRunTest, RemovesOnlyTheFirstLineWithASingleByteAsterisk) {
     EXPECT_EQ("last\r\n", ReadBytes(list));
 
     // Lines that the rewrite could not give back as they were: the file is left alone.
-    const std::string unsafe[] = {"a\nb*\nc\n", std::string(1500, 'a') + "\r\n*\r\n"};
+    const std::string unsafe[] = {"a\nb*\nc\n", "keep*\nlost line\n", "a*\rb\r\n", "a*\r\nb\n\r\n",
+                                  std::string(1500, 'a') + "\r\n*\r\n"};
     for (const std::string& bytes : unsafe) {
         ASSERT_TRUE(WriteBytes(list, bytes));
         EXPECT_EQ(1, CleanRepList(folder.c_str()));
@@ -266,4 +269,23 @@ TEST_F(ConversionRunTest, RemovesOnlyTheFirstLineWithASingleByteAsterisk) {
     }
     EXPECT_EQ(1, CleanRepList(DataFolder("none").c_str()));
     EXPECT_FALSE(PathExists(Path("none\\KorvexRepList.dat")));
+}
+
+TEST_F(ConversionRunTest, EachDataFolderIsConvertedOncePerRun) {
+    std::string install = DataFolder("inst");
+    std::string user = DataFolder("inst\\User1");
+    for (const std::string& folder : {install, user}) {
+        ASSERT_TRUE(WriteBytes(folder + "Korvex.ndb", OldFile()));
+        ASSERT_TRUE(WriteBytes(folder + "KorvexRepList.dat", "a*\r\nb*\r\nc*\r\n"));
+        // What a killed run may have left beside the files it was replacing.
+        ASSERT_TRUE(WriteBytes(folder + "~kx.tmp", "cut short"));
+    }
+    ASSERT_TRUE(WriteBytes(install + "KorvexUserList.dat", ".\r\n.\\\r\n\r\nUser1\r\nuser1\\\r\nUSER1\r\n"));
+    EXPECT_EQ(1, ConvertUserData(Path("inst").c_str(), 1));
+    for (const std::string& folder : {install, user}) {
+        EXPECT_SAME_BYTES(ConvertedOldFile(), ReadBytes(folder + "Korvex.ndb")) << folder;
+        EXPECT_SAME_BYTES(OldFile(), ReadBytes(folder + "Korvex_Conv.bak")) << folder << ": refreshed once, before";
+        EXPECT_EQ("b*\r\nc*\r\n", ReadBytes(folder + "KorvexRepList.dat")) << folder << ": one line per run";
+        EXPECT_FALSE(PathExists(folder + "~kx.tmp")) << folder;
+    }
 }

@@ -61,6 +61,13 @@ std::vector<HostileCase> HostileCases() {
         {"name with a stream", Entry("", "x.txt:s")},
         {"name with a wildcard", Entry("", "*.txt")},
         {"name with a control byte", Entry("", "x\ty")},
+        {"device name", Entry("", "NUL")},
+        {"device name with an extension", Entry("", "con.txt")},
+        {"numbered device name", Entry("", "Com1")},
+        {"device name with spaces before the extension", Entry("", "lpt9 .log")},
+        {"device subfolder", Entry("aux", "x.txt")},
+        {"nested device subfolder", Entry("a\\Prn.dir", "x.txt")},
+        {"console device", Entry("", "CONOUT$")},
     };
     // Every field cut off by the end of the file, up to the last byte of the name.
     for (size_t cut : {0u, 2u, 4u, 10u, 12u, 14u, 16u, 18u, 19u, 21u, 23u, 24u, 26u, 28u, 31u})
@@ -117,6 +124,8 @@ TEST(PackageCheckTest, RefusesWhatTheReaderRefuses) {
         EXPECT_EQ(1u, report.members.size()) << c.what;
     }
     EXPECT_NE("", kx::CheckPackage("SZ" + RawArchive(0, {}, "")).error) << "the inner reader wants \"PC\"";
+    for (const char* name : {"CONSOLE.txt", "COM10", "nul_x", "lpt", ".con", "表CON"})
+        EXPECT_EQ("", kx::NameProblem(name, false)) << name << " names no device";
     EXPECT_NE("", kx::CheckPackage(kx::BuildEnvelope(1, RawArchive(501, std::vector<uint32_t>(501, 0), ""))).error);
     EXPECT_NE("", kx::CheckPackage(kx::BuildEnvelope(1, RawArchive(2, {0}, ""))).error) << "short size table";
 }

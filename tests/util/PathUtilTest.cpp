@@ -130,7 +130,7 @@ TEST(SystemErrorTest, ShowsTheLastErrorsTextWithTheCallersCaption) {
     EXPECT_EQ(MB_ICONERROR, boxes[0].icon);
     EXPECT_EQ(std::vector<int>({IDOK}), boxes[0].buttons);
     EXPECT_FALSE(boxes[0].hasOwner);
-    EXPECT_FALSE(boxes[0].taskModal);
+    EXPECT_TRUE(boxes[0].taskModal) << "no page may take input while it is up";
     EXPECT_EQ("UpPackOpen", boxes[1].caption);
     EXPECT_EQ(WithoutLineEnd(denied), WithoutLineEnd(boxes[1].text)) << ToUtf8(boxes[1].text);
 }

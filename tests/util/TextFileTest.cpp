@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ImportPatch.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
 #include "util/StringPool.h"
@@ -170,44 +171,38 @@ TEST_F(TextFileTest, SaveRefusesAPlaceItCannotWrite) {
     EXPECT_EQ(-1, pool.SaveTextFile(Path("held.txt").c_str()));
     CloseHandle(held);
     EXPECT_EQ("old", ReadBytes(Path("held.txt")));
+    EXPECT_FALSE(PathExists(Path("~kx.tmp")));
 }
 
 namespace {
 
-// The reading end of a pipe: it takes the writer's connection and drops it without reading.
-struct DroppingReader {
-    HANDLE pipe;
-    bool connected;
-};
-
-DWORD WINAPI DropTheWriter(void* context) {
-    DroppingReader* reader = static_cast<DroppingReader*>(context);
-    reader->connected = ConnectNamedPipe(reader->pipe, NULL) || GetLastError() == ERROR_PIPE_CONNECTED;
-    Sleep(50);
-    DisconnectNamedPipe(reader->pipe);
-    return 0;
+// WriteFile that fails once the given number of writes went through, as on a full disk.
+int writesBeforeFailure = 0;
+BOOL WINAPI WriteFileUntilDiskFull(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED overlapped) {
+    typedef BOOL(WINAPI * WriteFileCall)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    static WriteFileCall realWriteFile = reinterpret_cast<WriteFileCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "WriteFile")));
+    if (writesBeforeFailure-- > 0) return realWriteFile(file, bytes, count, written, overlapped);
+    *written = 0;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
 }
 
 }  // namespace
 
-TEST(TextFileWriteTest, WriteThatFailsIsNoSave) {
-    const char* name = "\\\\.\\pipe\\kx_text_file_test";
-    DroppingReader reader = {CreateNamedPipeA(name, PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 64, 0, NULL),
-                             false};
-    ASSERT_NE(INVALID_HANDLE_VALUE, reader.pipe);
-    HANDLE thread = CreateThread(NULL, 0, DropTheWriter, &reader, 0, NULL);
-    ASSERT_NE(nullptr, thread);
-    StringPool pool(2048);
-    // Far more than the pipe holds, so the writer is still writing when it is dropped.
+TEST_F(TextFileTest, WriteThatFailsIsNoSaveAndKeepsTheOldFileWhole) {
+    ASSERT_TRUE(WriteBytes(Path("list.txt"), "old\r\n"));
     for (int i = 0; i < 200; ++i)
         pool.Append(Repeat('p', 1000).data(), 1000);
-    EXPECT_EQ(-1, pool.SaveTextFile(name));
-    if (WaitForSingleObject(thread, 5000) == WAIT_TIMEOUT) {
-        // The save never opened the pipe: connect here so that the reader ends.
-        CloseHandle(CreateFileA(name, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL));
-        WaitForSingleObject(thread, INFINITE);
+    for (int failAt : {0, 1, 150}) {
+        writesBeforeFailure = failAt;
+        ImportPatch patch("kernel32.dll", "WriteFile", reinterpret_cast<void*>(WriteFileUntilDiskFull));
+        ASSERT_TRUE(patch.Applied());
+        EXPECT_EQ(-1, pool.SaveTextFile(Path("list.txt").c_str())) << failAt;
+        EXPECT_EQ("old\r\n", ReadBytes(Path("list.txt"))) << failAt;
+        EXPECT_FALSE(PathExists(Path("~kx.tmp"))) << failAt << ": the temporary file is taken away";
     }
-    EXPECT_TRUE(reader.connected) << "the failure must come from writing, not from opening";
-    CloseHandle(thread);
-    CloseHandle(reader.pipe);
+    EXPECT_EQ(200, pool.SaveTextFile(Path("list.txt").c_str()));
+    EXPECT_EQ(200u * 1002u, ReadBytes(Path("list.txt")).size());
+    EXPECT_FALSE(PathExists(Path("~kx.tmp")));
 }

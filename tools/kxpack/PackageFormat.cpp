@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "util/DeviceName.h"
+
 namespace kx {
 
 bool IsShiftJisLeadByte(unsigned char byte) {
@@ -64,6 +66,7 @@ std::string NameProblem(const std::string& name, bool isSubfolder) {
     for (const std::string& part : parts) {
         if (part.empty()) return "has an empty component (root, or doubled or trailing \"\\\")";
         if (OnlyDotsAndSpaces(part)) return "has a \".\" or \"..\" component";
+        if (IsDeviceName(part.data(), part.size())) return "names a device (such as CON, NUL, COM1 or LPT1)";
         problem = ForbiddenByte(part);
         if (!problem.empty()) return problem;
     }

@@ -54,6 +54,18 @@ expect_refusal "version part above 255" "$kxpack" build ver.txt src o.pac
 expect_refusal "501 members" "$kxpack" build many.txt src o.pac
 printf 'version\t1.0.0.0\nfile\t%s\tkorvex.exe\n' "$(head -c 51 /dev/zero | tr '\0' s)" > long.txt
 expect_refusal "subfolder of 51 bytes" "$kxpack" build long.txt src o.pac
+for device in NUL con.txt 'Com1' 'lpt9.log' 'aux .x'; do
+  printf 'version\t1.0.0.0\nfile\t.\t%s\n' "$device" > dev.txt
+  expect_refusal "device name $device" "$kxpack" build dev.txt src o.pac
+  printf 'version\t1.0.0.0\nfile\t%s\tkorvex.exe\n' "$device" > dev.txt
+  expect_refusal "device subfolder $device" "$kxpack" build dev.txt src o.pac
+done
+# A package made elsewhere that names a device is refused on reading, with its offset.
+printf 'version\t1.0.0.0\nfile\t.\tcox.txt\n' > cox.txt && printf 'x' > src/cox.txt
+"$kxpack" build cox.txt src cox.pac >/dev/null
+LC_ALL=C sed 's/cox\.txt/con.txt/' cox.pac > con.pac
+expect_refusal "device name in a package" "$kxpack" verify con.pac
+grep -q 'device' err.txt || fail "device name: not named"
 [ ! -e o.pac ] || fail "a refused build left its output"
 expect_refusal "no command" "$kxpack"
 echo "kxpack: all checks passed"
