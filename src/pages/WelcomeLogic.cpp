@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "shell/SetupInfo.h"
+#include "shell/ShellFolders.h"
 #include "shell/WizardState.h"
 #include "util/FileHandle.h"
 #include "util/PathUtil.h"
@@ -83,4 +84,19 @@ void BuildWelcomeSubtitle(const char* versionText, char* out) {
     }
     // The version text is at most 15 bytes, so the sentence always fits the 1024 of out.
     wsprintfA(out, "ここでは『Korvanto %s』のインストールまたはバージョンアップを行います。", versionText);
+}
+
+// Without an application-data folder there is no record to read: "\korvex_inst.dat" alone
+// would name a file at the root of whatever drive is current.
+void ReadPreviousInstallation() {
+    char recordPath[kMaxPathBytes];
+    AppDataFolder* records = new AppDataFolder();
+    bool located = CopyBounded(recordPath, sizeof recordPath, records->Locate("morvel", "inst", 0));
+    delete records;
+    if (!located || recordPath[0] == '\0' || !AppendBounded(recordPath, sizeof recordPath, "\\korvex_inst.dat")) {
+        ZeroMemory(&previousInstallDate, sizeof previousInstallDate);
+        installFolder[0] = '\0';
+        return;
+    }
+    ReadInstallRecord(recordPath, &previousInstallDate, installFolder, sizeof installFolder);
 }

@@ -17,5 +17,9 @@ int ReadPackageVersion();
 // folderSize is not used.
 void ReadInstallRecord(const char* recordPath, SYSTEMTIME* date, char* folder, size_t folderSize);
 
+// The record in the application-data folder into previousInstallDate and installFolder; both
+// cleared when there is none.
+void ReadPreviousInstallation();
+
 // out (kTextBufferBytes) = the welcome subtitle, naming versionText unless it is empty.
 void BuildWelcomeSubtitle(const char* versionText, char* out);

@@ -11,21 +11,6 @@
 #include "util/Message.h"
 #include "util/PathUtil.h"
 
-// Without an application-data folder there is no record to read: "\korvex_inst.dat" alone
-// would name a file at the root of whatever drive is current.
-static void ReadPreviousInstallation() {
-    char recordPath[kMaxPathBytes];
-    AppDataFolder* records = new AppDataFolder();
-    bool located = CopyBounded(recordPath, sizeof recordPath, records->Locate("morvel", "inst", 0));
-    delete records;
-    if (!located || recordPath[0] == '\0' || !AppendBounded(recordPath, sizeof recordPath, "\\korvex_inst.dat")) {
-        ZeroMemory(&previousInstallDate, sizeof previousInstallDate);
-        installFolder[0] = '\0';
-        return;
-    }
-    ReadInstallRecord(recordPath, &previousInstallDate, installFolder, sizeof installFolder);
-}
-
 // A setup program started from an installed application's folder updates that folder,
 // whatever the record says; with neither, the folder goes under Program Files.
 static void ChooseDefaultFolder() {

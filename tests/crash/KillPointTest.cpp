@@ -1,0 +1,189 @@
+// A version-up stopped dead at each of its file-changing calls in turn, as a power cut or a
+// forced shutdown stops it, and then run again: the second run goes to the end, and what the
+// user had comes out as an uninterrupted run makes it, whole, with nothing temporary left.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "AddressFileBytes.h"
+#include "PackageWriter.h"
+#include "TempFolder.h"
+#include "TestFiles.h"
+#include "TestPackages.h"
+
+namespace {
+
+const DWORD kKilled = 99;
+const char kRecordFolder[] = "\\morvel\\inst";
+// The install folder and the two user folders that its user list names.
+const char* const kDataFolders[] = {"", "u1\\", "ユーザー2\\"};
+
+std::string Beside(const std::string& name) {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, path, sizeof path);
+    std::string program = path;
+    return program.substr(0, program.rfind('\\') + 1) + name;
+}
+
+std::string AppDataFolder() {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(NULL, CSIDL_APPDATA, NULL, 0, path);
+    return path;
+}
+
+std::string OldBook(const std::string& owner) {
+    return AddressFileBytes(TextFields({"名前", "住所２", "旧分類"}, 100),
+                            {RecordImage({owner, "東京都", "友人"}), RecordImage({"消えた人", "", ""}, 0x80)});
+}
+
+// Every file below folder whose name starts with "_" or is the replacement file.
+void FindLeftovers(const std::string& folder, std::vector<std::string>* found) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            FindLeftovers(folder + "\\" + name, found);
+        else if (name[0] == '_' || name == "~kx.tmp")
+            found->push_back(folder + "\\" + name);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+}
+
+struct Outcome {
+    std::vector<std::string> books;    // each data folder's address file
+    std::vector<std::string> backups;  // and its backup
+    std::vector<std::string> others;   // .np2 copies, rep lists, program files
+};
+
+class KillPointTest : public TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        ASSERT_TRUE(CreateDirectoryA(Path("disc").c_str(), NULL));
+        child_ = Path("disc\\kx_killable_install.exe");
+        ASSERT_TRUE(CopyFileA(Beside("kx_killable_install.exe").c_str(), child_.c_str(), FALSE));
+        std::vector<kx::PackageMember> members = {Member("", "korvex.exe", "MZ the new program"),
+                                                  Member("", "korvex.chm", "new help"),
+                                                  Member("templates", "blank.ndb", "template", 4)};
+        ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), kx::BuildEnvelope(0x02000000, kx::BuildArchive(members))));
+        ASSERT_TRUE(WriteBytes(Path("disc\\Readme.txt"), "read me\r\n"));
+        recordFolder_ = AppDataFolder() + kRecordFolder;
+        savedRecord_ = ReadBytes(recordFolder_ + "\\korvex_inst.dat");
+    }
+    void TearDown() override {
+        std::string record = recordFolder_ + "\\korvex_inst.dat";
+        if (savedRecord_.empty())
+            DeleteFileA(record.c_str());
+        else
+            WriteBytes(record, savedRecord_);
+        TempFolderTest::TearDown();
+    }
+
+    // The earlier installation, its data and its record from an earlier day, laid anew.
+    void LayEarlierInstallation() {
+        RemoveTree(Path("inst"));
+        RemoveTree(Path("tmp"));
+        ASSERT_TRUE(CreateDirectoryA(Path("tmp").c_str(), NULL));
+        ASSERT_TRUE(CreateDirectoryA(Path("inst").c_str(), NULL));
+        ASSERT_TRUE(CreateDirectoryA(Path("inst\\templates").c_str(), NULL));
+        ASSERT_TRUE(WriteBytes(Path("inst\\korvex.exe"), "MZ the old program"));
+        ASSERT_TRUE(WriteBytes(Path("inst\\templates\\blank.ndb"), "the user's own template"));
+        ASSERT_TRUE(WriteBytes(Path("inst\\KorvexUserList.dat"), "u1\r\nユーザー2\r\n"));
+        for (const char* data : kDataFolders) {
+            std::string folder = Path("inst\\") + data;
+            CreateDirectoryA(folder.c_str(), NULL);
+            ASSERT_TRUE(WriteBytes(folder + "Korvex.ndb", OldBook(std::string("持ち主") + data)));
+            ASSERT_TRUE(WriteBytes(folder + "group.ndp", std::string("groups of ") + data));
+            ASSERT_TRUE(WriteBytes(folder + "KorvexRepList.dat", "keep\r\n*drop\r\nkeep too\r\n"));
+        }
+        CreateDirectoryA((AppDataFolder() + "\\morvel").c_str(), NULL);
+        CreateDirectoryA(recordFolder_.c_str(), NULL);
+        ASSERT_TRUE(
+            WriteBytes(recordFolder_ + "\\korvex_inst.dat", "2020\r\n5\r\n1\r\n0\r\n0\r\n" + Path("inst") + "\r\n"));
+    }
+
+    // The child's exit code; calls receives the number of file-changing calls it made.
+    DWORD RunChild(long killAt, long* calls = NULL) {
+        std::string report = Path("report.txt");
+        DeleteFileA(report.c_str());
+        std::string commandLine =
+            "\"" + child_ + "\" " + std::to_string(killAt) + " \"" + report + "\" \"" + Path("tmp") + "\"";
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof startup);
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process;
+        if (!CreateProcessA(child_.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, Path("disc").c_str(), &startup,
+                            &process))
+            return 0xFFFFFFFF;
+        WaitForSingleObject(process.hProcess, 60000);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process.hProcess, &code);
+        if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        if (calls != NULL) *calls = std::atol(ReadBytes(report).substr(6).c_str());
+        return code;
+    }
+
+    Outcome Observe() {
+        Outcome outcome;
+        for (const char* data : kDataFolders) {
+            std::string folder = Path("inst\\") + data;
+            outcome.books.push_back(ReadBytes(folder + "Korvex.ndb"));
+            outcome.backups.push_back(ReadBytes(folder + "Korvex_Conv.bak"));
+            outcome.others.push_back(ReadBytes(folder + "group.np2"));
+            outcome.others.push_back(ReadBytes(folder + "KorvexRepList.dat"));
+        }
+        for (const char* file : {"korvex.exe", "korvex.chm", "templates\\blank.ndb", "Readme.txt"})
+            outcome.others.push_back(ReadBytes(Path("inst\\") + file));
+        return outcome;
+    }
+
+    std::vector<std::string> Leftovers() {
+        std::vector<std::string> found;
+        FindLeftovers(Path("inst"), &found);
+        FindLeftovers(recordFolder_, &found);
+        return found;
+    }
+
+    std::string child_;
+    std::string recordFolder_;
+    std::string savedRecord_;
+};
+
+}  // namespace
+
+TEST_F(KillPointTest, EveryKilledRunIsFollowedByARunThatEndsWithTheDataWhole) {
+    LayEarlierInstallation();
+    long killPoints = 0;
+    ASSERT_EQ(0u, RunChild(0, &killPoints)) << "an uninterrupted version-up";
+    Outcome expected = Observe();
+    ASSERT_GT(killPoints, 20);
+    ASSERT_NE(expected.books[0], OldBook("持ち主")) << "the address books were converted";
+    std::cout << "kill points: " << killPoints << std::endl;
+
+    for (long killAt = 1; killAt <= killPoints; ++killAt) {
+        LayEarlierInstallation();
+        ASSERT_EQ(kKilled, RunChild(killAt)) << "kill point " << killAt << " was not reached";
+        ASSERT_EQ(0u, RunChild(0)) << "the run after kill point " << killAt;
+        Outcome outcome = Observe();
+        for (size_t i = 0; i < expected.books.size(); ++i) {
+            EXPECT_SAME_BYTES(expected.books[i], outcome.books[i]) << "kill point " << killAt << ", folder " << i;
+            // A kill after the book was replaced leaves it current: the next run's refresh then
+            // backs up the converted book, as any later run does.
+            if (outcome.backups[i] != expected.books[i]) {
+                EXPECT_SAME_BYTES(expected.backups[i], outcome.backups[i]) << "kill point " << killAt;
+            }
+        }
+        EXPECT_EQ(expected.others, outcome.others) << "kill point " << killAt;
+        EXPECT_EQ(std::vector<std::string>(), Leftovers()) << "kill point " << killAt;
+        if (HasFailure()) break;
+    }
+}
