@@ -1,6 +1,8 @@
 // The resources of the built programs, read as data: the five page templates control by
-// control, the icon group and the version block, in the shipped 32-bit build as well.
+// control, the icon group, the version block and the application manifest, in the shipped
+// 32-bit build as well.
 #include <windows.h>
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 
@@ -238,6 +240,92 @@ void ExpectVersionBlock(const std::string& program) {
     EXPECT_STREQ("kx_setup.exe", name);
 }
 
+// One entry of the compatibility list as Windows 10 and Wine fill it; the compiler's header still
+// has the older layout without MaxVersionTested.
+struct CompatibilityElement {
+    GUID id;
+    ACTCTX_COMPATIBILITY_ELEMENT_TYPE type;
+    ULONGLONG maxVersionTested;
+};
+struct CompatibilityList {
+    DWORD count;
+    CompatibilityElement elements[8];
+};
+
+std::vector<std::string> SupportedSystems(HANDLE context) {
+    CompatibilityList list;
+    SIZE_T written = 0;
+    if (!QueryActCtxW(0, context, NULL, CompatibilityInformationInActivationContext, &list, sizeof list, &written))
+        return {"query failed"};
+    EXPECT_EQ(offsetof(CompatibilityList, elements) + list.count * sizeof(CompatibilityElement), written);
+    std::vector<std::string> ids;
+    for (DWORD i = 0; i < list.count && i < 8; ++i) {
+        WCHAR id[40];
+        StringFromGUID2(list.elements[i].id, id, 40);
+        ids.push_back(list.elements[i].type == ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS ? Narrow(id) : "not an OS");
+    }
+    return ids;
+}
+
+// A setting that must not be there: asked of its own namespace, so that a rejected question
+// does not pass for an absent answer.
+void ExpectNoSetting(HANDLE context, const WCHAR* space, const WCHAR* name) {
+    WCHAR value[64];
+    SIZE_T written = 0;
+    SetLastError(0);
+    EXPECT_FALSE(QueryActCtxSettingsW(0, context, space, name, value, 64, &written)) << Narrow(name);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SXS_KEY_NOT_FOUND), GetLastError()) << Narrow(name);
+}
+
+// The manifest as the system reads it when the program starts: an activation context made from
+// the program's resource 1, which a malformed manifest would fail to give.
+HANDLE ReadManifest(const std::string& program) {
+    WCHAR path[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, program.c_str(), -1, path, MAX_PATH);
+    ACTCTXW request;
+    ZeroMemory(&request, sizeof request);
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path;
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    return CreateActCtxW(&request);
+}
+
+ACTCTX_REQUESTED_RUN_LEVEL RunLevel(HANDLE context) {
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level = {};
+    SIZE_T written = 0;
+    EXPECT_TRUE(QueryActCtxW(0, context, NULL, RunlevelInformationInActivationContext, &level, sizeof level, &written));
+    EXPECT_EQ(0u, level.UiAccess);
+    return level.RunLevel;
+}
+
+// The program's own assembly counts as one; every dependency, such as version 6 of the common
+// controls, adds one.
+DWORD AssemblyCount(HANDLE context) {
+    std::vector<BYTE> detail(4096);
+    SIZE_T written = 0;
+    EXPECT_TRUE(
+        QueryActCtxW(0, context, NULL, ActivationContextDetailedInformation, detail.data(), detail.size(), &written));
+    return reinterpret_cast<const ACTIVATION_CONTEXT_DETAILED_INFORMATION*>(detail.data())->ulAssemblyCount;
+}
+
+void ExpectManifest(const std::string& program) {
+    HANDLE context = ReadManifest(program);
+    ASSERT_NE(INVALID_HANDLE_VALUE, context) << "no manifest in " << program << ", error " << GetLastError();
+    EXPECT_EQ(ACTCTX_RUN_LEVEL_REQUIRE_ADMIN, RunLevel(context));
+    EXPECT_EQ(1u, AssemblyCount(context));
+    ExpectNoSetting(context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware");
+    ExpectNoSetting(context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness");
+    EXPECT_EQ(std::vector<std::string>({
+                  "{35138B9A-5D96-4FBD-8E2D-A2440225F93A}",  // Windows 7
+                  "{4A2F28E3-53B9-4441-BA9C-D69D4A4A6E38}",  // Windows 8
+                  "{1F676C76-80E1-4239-95BB-83D0F6D0DA78}",  // Windows 8.1
+                  "{8E0F7A12-BFB3-4FE8-B9A5-48FD50A15A9A}",  // Windows 10 and 11
+              }),
+              SupportedSystems(context));
+    ReleaseActCtx(context);
+}
+
 void ExpectProgramResources(const std::string& program) {
     HMODULE module = LoadLibraryExA(program.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(module != NULL) << program;
@@ -245,15 +333,16 @@ void ExpectProgramResources(const std::string& program) {
     ExpectIconGroup(module);
     FreeLibrary(module);
     ExpectVersionBlock(program);
+    ExpectManifest(program);
 }
 
 }  // namespace
 
-TEST(ResourcesTest, TestedBuildCarriesTemplatesIconAndVersion) {
+TEST(ResourcesTest, TestedBuildCarriesTemplatesIconVersionAndManifest) {
     ExpectProgramResources(BuildFolder() + "win64\\kx_setup.exe");
 }
 
 // The shipped program cannot run here, but its resources can be read.
-TEST(ResourcesTest, ShippedBuildCarriesTemplatesIconAndVersion) {
+TEST(ResourcesTest, ShippedBuildCarriesTemplatesIconVersionAndManifest) {
     ExpectProgramResources(BuildFolder() + "win32\\kx_setup.exe");
 }
