@@ -63,19 +63,38 @@ static int Decide(const MemberRecord& record, const char* temporaryPath, const c
     }
 }
 
-// A file that is not installed yet becomes the extracted file itself, renamed: the same bytes
-// without writing them a second time. A copy would carry the stored last-write time, the
-// extracted file's attributes and the time of copying as its creation and last-access times; the
-// renamed file is given the same. When the rename fails the copy is made, with its own error.
-static BOOL PlaceNewFile(const char* temporaryPath, const char* finalPath) {
-    if (!MoveFileExA(temporaryPath, finalPath, 0)) return CopyFileA(temporaryPath, finalPath, FALSE);
+// The extracted file itself takes the final name, renamed in one step: the same bytes without
+// writing them a second time, and no moment at which the final name holds a cut file, so a
+// kill or power cut leaves the old file or the new one. The times and attributes are made
+// those that a copy gives: the stored last-write time and the extracted file's attributes
+// come along with the rename; a copy to a new name is created and last read now, a copy over
+// an installed file keeps that file's creation time.
+static void SetCopyTimes(const char* finalPath, const FILETIME& created) {
     FileHandle placed(
         CreateFileA(finalPath, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
-    if (placed.IsOpen()) {
-        FILETIME now;
-        GetSystemTimeAsFileTime(&now);
-        SetFileTime(placed.Get(), &now, &now, NULL);
-    }
+    if (!placed.IsOpen()) return;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    SetFileTime(placed.Get(), &created, &now, NULL);
+}
+
+// A file not installed yet: when the rename fails the copy is made, with its own error.
+static BOOL PlaceNewFile(const char* temporaryPath, const char* finalPath) {
+    if (!MoveFileExA(temporaryPath, finalPath, 0)) return CopyFileA(temporaryPath, finalPath, FALSE);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    SetCopyTimes(finalPath, now);
+    return TRUE;
+}
+
+// An installed file is never written over: a copy cut short would keep the time of the cut,
+// look newer than the package's file, and be kept by the next run's date question.
+static BOOL ReplaceInstalledFile(const char* temporaryPath, const char* finalPath) {
+    WIN32_FILE_ATTRIBUTE_DATA installed;
+    if (!GetFileAttributesExA(finalPath, GetFileExInfoStandard, &installed))
+        GetSystemTimeAsFileTime(&installed.ftCreationTime);
+    if (!MoveFileExA(temporaryPath, finalPath, MOVEFILE_REPLACE_EXISTING)) return FALSE;
+    SetCopyTimes(finalPath, installed.ftCreationTime);
     return TRUE;
 }
 
@@ -113,10 +132,9 @@ int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder)
             }
             if (record.groupFlag == 0) previousDecision = decision;
             BOOL placed = TRUE;
-            if (decision == 1 && installed) {
-                placed = CopyFileA(temporaryPath, finalPath, FALSE);
-            } else if (decision == 1) {
-                placed = PlaceNewFile(temporaryPath, finalPath);
+            if (decision == 1) {
+                placed =
+                    installed ? ReplaceInstalledFile(temporaryPath, finalPath) : PlaceNewFile(temporaryPath, finalPath);
                 renamedAny = true;
             }
             if (!placed) {

@@ -35,6 +35,13 @@ std::string AppDataFolder() {
     return path;
 }
 
+std::string BigFile() {
+    std::string bytes;
+    for (uint32_t i = 0; bytes.size() < 3u * 1024 * 1024; ++i)
+        bytes += std::to_string(i * 2654435761u) + ",";
+    return bytes;
+}
+
 std::string OldBook(const std::string& owner) {
     return AddressFileBytes(TextFields({"名前", "住所２", "旧分類"}, 100),
                             {RecordImage({owner, "東京都", "友人"}), RecordImage({"消えた人", "", ""}, 0x80)});
@@ -69,8 +76,12 @@ protected:
         ASSERT_TRUE(CreateDirectoryA(Path("disc").c_str(), NULL));
         child_ = Path("disc\\kx_killable_install.exe");
         ASSERT_TRUE(CopyFileA(Beside("kx_killable_install.exe").c_str(), child_.c_str(), FALSE));
-        std::vector<kx::PackageMember> members = {Member("", "korvex.exe", "MZ the new program"),
-                                                  Member("", "korvex.chm", "new help"),
+        // Replaced: a higher version, a later date (several MiB, so that it is written in many
+        // calls). Kept by the answer No: a lower version, an earlier date, an always-ask member.
+        std::vector<kx::PackageMember> members = {Member("", "korvex.exe", ReadBytes(Beside("version_2_1_0_3.dll")), 1),
+                                                  Member("", "helper.dll", ReadBytes(Beside("version_1_0_0_0.dll")), 1),
+                                                  Member("data", "big.bin", BigFile(), 2),
+                                                  Member("", "korvex.chm", "new help", 2),
                                                   Member("templates", "blank.ndb", "template", 4)};
         ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), kx::BuildEnvelope(0x02000000, kx::BuildArchive(members))));
         ASSERT_TRUE(WriteBytes(Path("disc\\Readme.txt"), "read me\r\n"));
@@ -93,7 +104,13 @@ protected:
         ASSERT_TRUE(CreateDirectoryA(Path("tmp").c_str(), NULL));
         ASSERT_TRUE(CreateDirectoryA(Path("inst").c_str(), NULL));
         ASSERT_TRUE(CreateDirectoryA(Path("inst\\templates").c_str(), NULL));
-        ASSERT_TRUE(WriteBytes(Path("inst\\korvex.exe"), "MZ the old program"));
+        ASSERT_TRUE(CreateDirectoryA(Path("inst\\data").c_str(), NULL));
+        ASSERT_TRUE(WriteBytes(Path("inst\\korvex.exe"), ReadBytes(Beside("version_1_0_0_0.dll"))));
+        ASSERT_TRUE(WriteBytes(Path("inst\\helper.dll"), ReadBytes(Beside("version_2_1_0_3.dll"))));
+        ASSERT_TRUE(WriteBytes(Path("inst\\data\\big.bin"), "the old big file"));
+        ASSERT_TRUE(SetLastWriteTime(Path("inst\\data\\big.bin"), kStoredTime - 1));
+        ASSERT_TRUE(WriteBytes(Path("inst\\korvex.chm"), "help the user edited"));
+        ASSERT_TRUE(SetLastWriteTime(Path("inst\\korvex.chm"), kStoredTime + 1));
         ASSERT_TRUE(WriteBytes(Path("inst\\templates\\blank.ndb"), "the user's own template"));
         ASSERT_TRUE(WriteBytes(Path("inst\\KorvexUserList.dat"), "u1\r\nユーザー2\r\n"));
         for (const char* data : kDataFolders) {
@@ -141,7 +158,8 @@ protected:
             outcome.others.push_back(ReadBytes(folder + "group.np2"));
             outcome.others.push_back(ReadBytes(folder + "KorvexRepList.dat"));
         }
-        for (const char* file : {"korvex.exe", "korvex.chm", "templates\\blank.ndb", "Readme.txt"})
+        for (const char* file :
+             {"korvex.exe", "helper.dll", "data\\big.bin", "korvex.chm", "templates\\blank.ndb", "Readme.txt"})
             outcome.others.push_back(ReadBytes(Path("inst\\") + file));
         return outcome;
     }
@@ -167,6 +185,8 @@ TEST_F(KillPointTest, EveryKilledRunIsFollowedByARunThatEndsWithTheDataWhole) {
     Outcome expected = Observe();
     ASSERT_GT(killPoints, 20);
     ASSERT_NE(expected.books[0], OldBook("持ち主")) << "the address books were converted";
+    ASSERT_EQ(BigFile(), ReadBytes(Path("inst\\data\\big.bin"))) << "the later file replaced the installed one";
+    ASSERT_EQ("help the user edited", ReadBytes(Path("inst\\korvex.chm"))) << "No kept the later installed file";
     std::cout << "kill points: " << killPoints << std::endl;
 
     for (long killAt = 1; killAt <= killPoints; ++killAt) {

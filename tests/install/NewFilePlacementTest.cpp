@@ -1,6 +1,6 @@
-// A file that is not installed yet is put in place by renaming its extracted "_" file rather
-// than copying it. What stays must be what a copy leaves: these tests hold the pass to that,
-// also for a member that the package lists twice.
+// Every member is put in place by renaming its extracted "_" file rather than copying it, also
+// over an installed file. What stays must be what a copy leaves: these tests hold the pass to
+// that, also for a member that the package lists twice.
 #include <gtest/gtest.h>
 
 #include "MessageBoxObserver.h"
@@ -50,6 +50,22 @@ TEST_F(PlacementTest, ANewFileCarriesWhatACopyWouldCarry) {
         EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), GetFileAttributesA(path.c_str())) << path;
         EXPECT_GE(LastAccessTime(path), before) << path << ": accessed when placed, as a copy on Windows is";
     }
+}
+
+TEST_F(PlacementTest, AnInstalledFileIsReplacedWithWhatACopyOverItWouldCarry) {
+    // Wine keeps no creation time of its own, so the one that a copy over a file keeps on
+    // Windows (the installed file's) cannot be checked here.
+    ASSERT_TRUE(WriteBytes(InTarget("a.dll"), "the installed bytes, longer than the new ones"));
+    ASSERT_TRUE(SetFileAttributesA(InTarget("a.dll").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    uint64_t before = Now() - 20000000;
+
+    ASSERT_EQ(0, Install({Member("", "a.dll", "new", 0)}));
+    std::string path = InTarget("a.dll");
+    EXPECT_EQ("new", ReadBytes(path));
+    EXPECT_EQ(kStoredTime, LastWriteTime(path));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), GetFileAttributesA(path.c_str()));
+    EXPECT_GE(LastAccessTime(path), before);
+    EXPECT_EQ(std::vector<std::string>({"a.dll"}), TreeOfTarget());
 }
 
 TEST_F(PlacementTest, AMemberListedTwiceEndsWithTheLastCopyAndNoQuestion) {
