@@ -121,6 +121,21 @@ void Answer(const ForeignBox& box, int buttonId) {
     PostClick(box.window, buttonId);
 }
 
+bool ClickWithMouse(HWND dialog, int controlId, HWND cover) {
+    HWND control = GetDlgItem(dialog, controlId);
+    RECT area, covered = {0, 0, 0, 0};
+    if (control == NULL || !GetWindowRect(control, &area)) return false;
+    POINT middle = {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+    if (cover != NULL && GetWindowRect(cover, &covered) && PtInRect(&covered, middle)) return false;
+    if (!SetCursorPos(middle.x, middle.y)) return false;
+    INPUT clicks[2];
+    ZeroMemory(clicks, sizeof clicks);
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(2, clicks, sizeof clicks[0]) == 2;
+}
+
 void TypeText(HWND dialog, int controlId, const std::string& text) {
     DWORD_PTR result = 0;
     SendMessageTimeoutA(GetDlgItem(dialog, controlId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),

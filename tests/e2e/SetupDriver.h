@@ -47,6 +47,10 @@ std::string PageCaption(int page);
 // clicks posted before and after it.
 void ClickCheckBox(HWND dialog, int controlId);
 void Answer(const ForeignBox& box, int buttonId);
+// A real mouse click at the middle of the control, through the system's input queue: a window
+// that is disabled, as under a task-modal box, does not take it. false when the window cover
+// (a box over the dialog, or null) hides that point, or when the input could not be sent.
+bool ClickWithMouse(HWND dialog, int controlId, HWND cover = NULL);
 void TypeText(HWND dialog, int controlId, const std::string& text);
 std::string ReadText(HWND dialog, int controlId);
 bool IsChecked(HWND dialog, int controlId);

@@ -336,6 +336,39 @@ TEST_F(WizardEndToEndTest, AFailedInstallationStaysAndTheNextPressSucceeds) {
     EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe"));
 }
 
+TEST_F(WizardEndToEndTest, InstallPressedWhileAFailureIsShownStartsNothing) {
+    // The earlier installation's program is held open by another program: replacing it fails.
+    ASSERT_TRUE(CreateDirectoryA(Path("target").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(target_.c_str(), NULL));
+    ASSERT_TRUE(WriteBytes(target_ + "\\korvex.exe", "MZ the old address book"));
+    HANDLE holder = CreateFileA((target_ + "\\korvex.exe").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND confirmation = WalkToConfirmation(target_);
+    ASSERT_TRUE(confirmation != NULL);
+    Next(confirmation);
+
+    ForeignBox failure = setup_.WaitForBox();
+    ASSERT_TRUE(failure.window != NULL);
+    EXPECT_EQ("インストール処理", failure.caption);
+    EXPECT_TRUE(ClickWithMouse(confirmation, IDC_NEXT, failure.window)) << "Install pressed again beside the box";
+    Sleep(500);
+    Answer(failure, IDOK);
+    EXPECT_TRUE(WaitUntilClosed(failure.window));
+    ExpectBox("インストールに失敗しました。", "注意", IDOK);
+    EXPECT_EQ(NULL, setup_.WaitForBox(1000).window) << "no second installation started";
+    EXPECT_EQ(23u, GetFileSize(holder, NULL)) << "the installed program keeps its bytes";
+
+    // Once the program is free, the same click installs.
+    CloseHandle(holder);
+    ASSERT_EQ(confirmation, Page(4));
+    EXPECT_TRUE(ClickWithMouse(confirmation, IDC_NEXT));
+    Next(Page(5));
+    EXPECT_EQ(1u, setup_.WaitForExit());
+    EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe"));
+}
+
 TEST_F(WizardEndToEndTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
     ASSERT_TRUE(setup_.Start(program_));
     HWND welcome = Page(1);
