@@ -7,6 +7,12 @@
 #   bash bench/run.sh --payload K  only payload K (large, small or smoke)
 #   --baseline EXE                 also runs EXE, a kx_bench_install built from another commit, as
 #                                  a contender of its own: before and after a change, in one run
+#   bash bench/run.sh --check      the same, then exits 1 when a row of our run misses its goal:
+#                                  at most the peer's wall and CPU time into an empty folder, 0.8 of
+#                                  them over an earlier installation, a peak working set that stays
+#                                  flat in the package size, and a conversion that takes at most 11
+#                                  times as long for ten times the records, within 3.5 times the
+#                                  file's size in memory. Never part of the test command.
 # Contenders run one after another within each round, so slow phases of a noisy machine touch
 # all of them. Everything lands in build/bench/; Wine runs in its own prefix there.
 set -euo pipefail
@@ -17,6 +23,7 @@ kinds=(large small)
 rounds=""
 measure=0
 baseline=""
+check=0
 
 while [ $# -gt 0 ]; do
   case $1 in
@@ -24,8 +31,9 @@ while [ $# -gt 0 ]; do
     --payload) kinds=("$2"); shift ;;
     --baseline) baseline=$(realpath "$2"); shift ;;
     --rounds) rounds=$2; shift ;;
+    --check) check=1 ;;
     --measure) measure=1 ;;  # internal: the measuring half, run inside the Wine environment
-    *) echo "usage: bash bench/run.sh [--smoke] [--payload large|small|smoke] [--rounds N] [--baseline EXE]" >&2
+    *) echo "usage: bash bench/run.sh [--smoke] [--payload large|small|smoke] [--rounds N] [--baseline EXE] [--check]" >&2
        exit 2 ;;
   esac
   shift
@@ -302,6 +310,37 @@ print_pool_and_conversion() {
   sed 's/^/    /' "$work/convert.txt"
 }
 
+# Each goal missed, one line each; none when every row of our run meets its goal.
+goals_missed() {
+  local kind results limit label peer_label value peer peaks=()
+  for kind in "${kinds[@]}"; do
+    results=$work/$kind/results.txt
+    for label in ours-empty ours-over; do
+      case $label in
+        ours-empty) peer_label=peer-empty; limit=1.0 ;;
+        ours-over) peer_label=peer-over; limit=0.8 ;;
+      esac
+      for col in 2:wall 5:CPU; do
+        value=$(summarise "$results" "$label" "${col%%:*}" 1000 | cut -d' ' -f1)
+        peer=$(summarise "$results" "$peer_label" "${col%%:*}" 1000 | cut -d' ' -f1)
+        awk -v v="$value" -v p="$peer" -v l="$limit" 'BEGIN { exit !(v > p * l) }' &&
+          echo "$kind, $label: ${col#*:} time $(ratio "$value" "$peer") × the peer's, goal $limit"
+      done
+    done
+    peaks+=("$(summarise "$results" ours-over 3 1024 | cut -d' ' -f1)")
+  done
+  # Flat: the largest payload's peak within a tenth of the smallest's.
+  if [ ${#peaks[@]} -gt 1 ]; then
+    awk -v a="${peaks[0]}" -v b="${peaks[${#peaks[@]} - 1]}" 'BEGIN { exit !(a > b * 1.1 || b > a * 1.1) }' &&
+      echo "peak working set not flat in the package size: ${peaks[*]} MiB"
+  fi
+  if [ "${kinds[0]}" != smoke ]; then
+    awk '/^time ratio 1000000\/100000/ { if ($NF > 11) print "conversion: 1,000,000 records took " $NF " times as long as 100,000, goal 11" }
+         $1 ~ /^[0-9]+$/ && NF == 8 && $8 > 3.5 { print "conversion of " $1 " records: " $8 " times the file size in memory, goal 3.5" }
+         /conversion failed/ { print "conversion failed: " $0 }' "$work/convert.txt"
+  fi
+}
+
 install_tools
 build_programs
 for kind in "${kinds[@]}"; do
@@ -314,3 +353,14 @@ measure_args=(--measure --rounds "$rounds" --payload "${kinds[0]}")
 KX_WINE_STATE=$work/wine scripts/with-wine.sh bash "$0" "${measure_args[@]}"
 print_table
 print_pool_and_conversion
+if [ "$check" = 1 ]; then
+  missed=$(goals_missed)
+  if [ -n "$missed" ]; then
+    echo
+    echo "Goals missed:"
+    sed 's/^/- /' <<<"$missed"
+    exit 1
+  fi
+  echo
+  echo "Every row of our run meets its goal."
+fi

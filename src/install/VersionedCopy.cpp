@@ -30,9 +30,7 @@ static int AskAbout(const char* format, const char* fileName) {
 
 // Read-only and hidden installed files would make the copy fail or stay hidden; both go, also
 // when the user keeps the file.
-static void ClearBlockingAttributes(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+static void ClearBlockingAttributes(const char* path, DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_READONLY) {
         attributes &= ~FILE_ATTRIBUTE_READONLY;
         SetFileAttributesA(path, attributes);
@@ -40,19 +38,36 @@ static void ClearBlockingAttributes(const char* path) {
     if (attributes & FILE_ATTRIBUTE_HIDDEN) SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_HIDDEN);
 }
 
+static uint64_t TimeValue(const FILETIME& time) {
+    return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+// Whether the installed file is later than the extracted one. One attribute query tells when it
+// is not, without opening either file; only when it is are both opened, unshared, as the date
+// comparison demands, so that a file another program holds counts as no time and is not asked.
+static bool InstalledIsLater(const char* temporaryPath, const char* finalPath, const FILETIME& installedTime) {
+    WIN32_FILE_ATTRIBUTE_DATA extracted;
+    if (GetFileAttributesExA(temporaryPath, GetFileExInfoStandard, &extracted) &&
+        TimeValue(installedTime) <= TimeValue(extracted.ftLastWriteTime))
+        return false;
+    return CompareFileTimes(temporaryPath, finalPath) > 0;
+}
+
 // 1 copy, 0 keep, for a member whose final file exists.
-static int Decide(const MemberRecord& record, const char* temporaryPath, const char* finalPath, int previousDecision) {
+static int Decide(const MemberRecord& record, const char* temporaryPath, const char* finalPath,
+                  const WIN32_FILE_ATTRIBUTE_DATA& installed, int previousDecision) {
     switch (record.copyMode) {
         case 1: {
             // Nothing is lower than an installed file without a version: the package file's
             // version is then not read.
-            uint32_t installed = PackedFileVersion(finalPath);
-            if (installed != 0 && PackedFileVersion(temporaryPath) < installed)
+            uint32_t installedVersion = PackedFileVersion(finalPath);
+            if (installedVersion != 0 && PackedFileVersion(temporaryPath) < installedVersion)
                 return AskAbout(kVersionQuestion, record.fileName);
             return 1;
         }
         case 2:
-            if (CompareFileTimes(temporaryPath, finalPath) > 0) return AskAbout(kDateQuestion, record.fileName);
+            if (InstalledIsLater(temporaryPath, finalPath, installed.ftLastWriteTime))
+                return AskAbout(kDateQuestion, record.fileName);
             return 1;
         case 3:
             return previousDecision;
@@ -89,13 +104,16 @@ static BOOL PlaceNewFile(const char* temporaryPath, const char* finalPath) {
 
 // An installed file is never written over: a copy cut short would keep the time of the cut,
 // look newer than the package's file, and be kept by the next run's date question.
-static BOOL ReplaceInstalledFile(const char* temporaryPath, const char* finalPath) {
-    WIN32_FILE_ATTRIBUTE_DATA installed;
-    if (!GetFileAttributesExA(finalPath, GetFileExInfoStandard, &installed))
-        GetSystemTimeAsFileTime(&installed.ftCreationTime);
+static BOOL ReplaceInstalledFile(const char* temporaryPath, const char* finalPath, const FILETIME& created) {
     if (!MoveFileExA(temporaryPath, finalPath, MOVEFILE_REPLACE_EXISTING)) return FALSE;
-    SetCopyTimes(finalPath, installed.ftCreationTime);
+    SetCopyTimes(finalPath, created);
     return TRUE;
+}
+
+// The installed file's attributes and times, from one query; false when no file is installed.
+static bool FindInstalledFile(const char* finalPath, WIN32_FILE_ATTRIBUTE_DATA* installed) {
+    return GetFileAttributesExA(finalPath, GetFileExInfoStandard, installed) &&
+           (installed->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 // A member listed twice shares its "_" file with its duplicate, which an earlier member may have
@@ -124,17 +142,18 @@ int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder)
             MemberPath(record, "_", temporaryPath, sizeof temporaryPath);
             MemberPath(record, "", finalPath, sizeof finalPath);
             int decision = 1;
-            bool installed = FileExists(finalPath) != 0;
+            WIN32_FILE_ATTRIBUTE_DATA installedFile;
+            bool installed = FindInstalledFile(finalPath, &installedFile);
             if (installed) {
                 if (renamedAny) RestoreTakenTemporaryFile(temporaryPath, finalPath);
-                decision = Decide(record, temporaryPath, finalPath, previousDecision);
-                ClearBlockingAttributes(finalPath);
+                decision = Decide(record, temporaryPath, finalPath, installedFile, previousDecision);
+                ClearBlockingAttributes(finalPath, installedFile.dwFileAttributes);
             }
             if (record.groupFlag == 0) previousDecision = decision;
             BOOL placed = TRUE;
             if (decision == 1) {
-                placed =
-                    installed ? ReplaceInstalledFile(temporaryPath, finalPath) : PlaceNewFile(temporaryPath, finalPath);
+                placed = installed ? ReplaceInstalledFile(temporaryPath, finalPath, installedFile.ftCreationTime)
+                                   : PlaceNewFile(temporaryPath, finalPath);
                 renamedAny = true;
             }
             if (!placed) {

@@ -7,7 +7,7 @@
 #include "util/Message.h"
 
 namespace {
-const int32_t kTableGrowth = 10;   // both tables grow this many rows at a time
+const int32_t kTableGrowth = 10;   // both tables start with this many rows and grow by at least as many
 const int32_t kReserveExtra = 10;  // every text takes its length plus this inside a block
 const int32_t kMaxLength = 0x7FFFFFFF - 2 * kReserveExtra;
 }  // namespace
@@ -65,7 +65,7 @@ int32_t StringPool::AddBlock(int32_t minimumSize) {
     } else {
         int32_t number = currentBlock_ + 1;
         if (number >= blockCapacity_) {
-            int32_t capacity = blockCapacity_ + kTableGrowth;
+            int32_t capacity = blockCapacity_ * 2;
             void* grown = ReallocateLocked(blocks_, static_cast<size_t>(capacity) * sizeof(BlockEntry));
             if (grown == NULL) return 0;
             blocks_ = static_cast<BlockEntry*>(grown);
@@ -87,9 +87,9 @@ int StringPool::ReleaseBlock(int32_t number) {
     if (number >= currentBlock_) return 0;
     BlockEntry& block = blocks_[number];
     if (block.memory == NULL || block.used == 0) return 0;
-    for (int32_t i = 0; i < Count; ++i) {
-        if (index_[i].blockNumber == number) return 0;
-    }
+    // Only a live count of 0 offers a block, and that count never falls below the number of
+    // entries whose text lies in the block (a text moved within the current block is not taken
+    // away): no entry can refer to it, and no scan of the index is needed.
     FreeLocked(block.memory);
     block.memory = NULL;
     block.capacity = 0;
@@ -113,11 +113,15 @@ int StringPool::GrowIndex(int64_t capacity) {
     return 1;
 }
 
-// Takes the rows that growing ten at a time would end with in one step: a far index costs one
-// allocation, not one per ten rows, and fails at once when it cannot be had.
+// The index doubles, so that appending costs the same per entry however long the list grows; a
+// far index takes the rows it needs in one step, and fails at once when they cannot be had.
+// There is always at least one spare row.
 int StringPool::ExtendTo(int32_t index) {
     int64_t wanted = static_cast<int64_t>(index) + 1;
-    if (wanted >= indexCapacity_ && !GrowIndex(wanted / kTableGrowth * kTableGrowth + kTableGrowth)) return 0;
+    int64_t needed = wanted / kTableGrowth * kTableGrowth + kTableGrowth;
+    int64_t doubled = static_cast<int64_t>(indexCapacity_) * 2;
+    int64_t capacity = doubled > needed && doubled <= INT32_MAX ? doubled : needed;
+    if (wanted >= indexCapacity_ && !GrowIndex(capacity)) return 0;
     if (Count <= index) Count = index + 1;
     return 1;
 }

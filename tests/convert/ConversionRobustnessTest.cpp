@@ -92,17 +92,19 @@ static bool ConvertOneCase(int seed, const std::string& original, const std::str
     std::string address = folder + "Korvex.ndb";
     std::string backup = folder + "Korvex_Conv.bak";
     EXPECT_TRUE(WriteBytes(address, original)) << "seed " << seed;
-    // The conversion warns exactly when the backup it makes cannot be read.
+    // The conversion warns exactly when the address file cannot be read.
     RecordTable probe;
     bool readable = probe.Load(address.c_str()) == kTableOk;
     size_t boxesBefore = boxes.Count();
+    std::string backupBefore = ReadBytes(backup);
     if (!readable) boxes.Answer(IDOK);
     EXPECT_EQ(readable ? 1 : 0, ConvertAddressFile(folder.c_str(), 1)) << "seed " << seed;
     EXPECT_EQ(readable ? boxesBefore : boxesBefore + 1, boxes.Count()) << "seed " << seed;
     if (!readable && boxes.Count() > boxesBefore) {
         EXPECT_EQ("データコンバートに失敗しました。", boxes[boxesBefore].text) << "seed " << seed;
     }
-    EXPECT_TRUE(SameBytes(original, ReadBytes(backup))) << "seed " << seed;
+    // Only a file that loads may replace the backup.
+    EXPECT_TRUE(SameBytes(readable ? original : backupBefore, ReadBytes(backup))) << "seed " << seed;
     std::string after = ReadBytes(address);
     if (after == original) return false;
     EXPECT_TRUE(readable) << "seed " << seed << ": a failed conversion changed the address file";

@@ -224,7 +224,7 @@ TEST(StringPoolTest, TextStoredAgainInTheCurrentBlockCountsTwice) {
     EXPECT_NE(nullptr, pool.Block(1)->memory);
 }
 
-TEST(StringPoolTest, TablesGrowTenRowsAtATime) {
+TEST(StringPoolTest, TablesStartWithTenRowsAndDouble) {
     StringPool pool(kBlockSize);
     EXPECT_EQ(0, pool.IndexCapacity());
     for (int i = 0; i < 9; ++i)
@@ -236,9 +236,14 @@ TEST(StringPoolTest, TablesGrowTenRowsAtATime) {
         ASSERT_EQ(1, AppendText(pool, "x"));
     EXPECT_EQ(20, pool.IndexCapacity());
     ASSERT_EQ(1, AppendText(pool, "x"));  // the twentieth
-    EXPECT_EQ(30, pool.IndexCapacity());
+    EXPECT_EQ(40, pool.IndexCapacity());
+    for (int i = 0; i < 19; ++i)
+        ASSERT_EQ(1, AppendText(pool, "x"));
+    EXPECT_EQ(40, pool.IndexCapacity());
+    ASSERT_EQ(1, AppendText(pool, "x"));  // the fortieth
+    EXPECT_EQ(80, pool.IndexCapacity());
 
-    // A far index takes the same rows as appending up to it would.
+    // A far index takes the rows it needs, with one to spare, in one step.
     StringPool farPool(kBlockSize);
     ASSERT_EQ(1, PutText(farPool, 29, "y"));
     EXPECT_EQ(30, farPool.Count);
