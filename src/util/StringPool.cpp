@@ -10,6 +10,11 @@ namespace {
 const int32_t kTableGrowth = 10;   // both tables start with this many rows and grow by at least as many
 const int32_t kReserveExtra = 10;  // every text takes its length plus this inside a block
 const int32_t kMaxLength = 0x7FFFFFFF - 2 * kReserveExtra;
+// Past this many bytes in blocks, a new block is at least this share of them (an eighth): a
+// pool of a million records takes some hundred blocks instead of a hundred thousand, and no
+// more than an eighth of its memory lies unused at the end of its current block.
+const int32_t kBlockGrowthDivisor = 8;
+const int32_t kLargestGrownBlock = 64 * 1024 * 1024;
 }  // namespace
 
 StringPool::StringPool(int32_t blockSize)
@@ -17,6 +22,7 @@ StringPool::StringPool(int32_t blockSize)
       blocks_(NULL),
       currentBlock_(0),
       blockCapacity_(0),
+      heldBytes_(0),
       index_(NULL),
       Count(0),
       indexCapacity_(0),
@@ -41,6 +47,7 @@ void StringPool::ReleaseAll() {
         blocks_ = NULL;
         blockCapacity_ = 0;
     }
+    heldBytes_ = 0;
     currentBlock_ = 0;
     if (index_ != NULL) {
         FreeLocked(index_);
@@ -74,11 +81,15 @@ int32_t StringPool::AddBlock(int32_t minimumSize) {
         currentBlock_ = number;
     }
     int32_t size = minimumSize > blockSize_ ? minimumSize : blockSize_;
+    int64_t grown = heldBytes_ / kBlockGrowthDivisor;
+    if (grown > kLargestGrownBlock) grown = kLargestGrownBlock;
+    if (grown > size) size = static_cast<int32_t>(grown);
     BlockEntry& block = blocks_[currentBlock_];
     block.memory = static_cast<char*>(AllocateLocked(static_cast<size_t>(size)));
     block.used = 0;
     // A block that could not be had stays "full", so the next Put tries again.
     block.capacity = block.memory != NULL ? size : 0;
+    heldBytes_ += block.capacity;
     return block.memory != NULL ? size : 0;
 }
 
@@ -91,6 +102,7 @@ int StringPool::ReleaseBlock(int32_t number) {
     // entries whose text lies in the block (a text moved within the current block is not taken
     // away): no entry can refer to it, and no scan of the index is needed.
     FreeLocked(block.memory);
+    heldBytes_ -= block.capacity;
     block.memory = NULL;
     block.capacity = 0;
     return 1;

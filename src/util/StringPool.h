@@ -58,6 +58,7 @@ private:
     BlockEntry* blocks_;
     int32_t currentBlock_;
     int32_t blockCapacity_;
+    int64_t heldBytes_;  // the capacities of the blocks held
     StringEntry* index_;
 
 public:

@@ -313,6 +313,21 @@ TEST(StringPoolTest, PutLineStopsAtTheFirstControlByteButTab) {
     EXPECT_EQ(0, pool.Entry(4)->length);
 }
 
+TEST(StringPoolTest, BlocksGrowWithThePoolSoThatBigListsTakeFewOfThem) {
+    // Each block is a handle of the global heap, of which a process has a limited number: a
+    // million records in blocks of 2048 bytes would run out of them.
+    StringPool pool(kBlockSize);
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_EQ(1, AppendText(pool, Repeat(static_cast<char>('a' + i % 26), 100))) << i;
+    EXPECT_LT(pool.CurrentBlockNumber(), 100) << "2.2 MB of texts";
+    int64_t held = 0;
+    for (int32_t b = 0; b <= pool.CurrentBlockNumber(); ++b)
+        held += pool.Block(b)->capacity;
+    EXPECT_LT(held, 2200000 * 5 / 4) << "no more than a quarter more than the texts take";
+    for (int i = 0; i < 20000; i += 997)
+        EXPECT_EQ(Repeat(static_cast<char>('a' + i % 26), 100), pool.Text(i)) << i;
+}
+
 TEST(StringPoolTest, ResetEmptiesThePoolAndKeepsItUsable) {
     StringPool pool(kBlockSize);
     for (int i = 0; i < 15; ++i)
