@@ -19,6 +19,7 @@ static const char kInstallFailed[] = "インストールに失敗しました。
 PackageReader::PackageReader()
     : nextIndex(0), packageFile(INVALID_HANDLE_VALUE), memberCount(0), members(new StringPool(2048)) {
     ZeroMemory(memberSizes, sizeof memberSizes);
+    ZeroMemory(temporaryTaken, sizeof temporaryTaken);
     baseFolder[0] = '\0';
     currentSubfolder[0] = '\0';
     tracePath[0] = '\0';
@@ -83,10 +84,14 @@ void PackageReader::UnPackClose() {
     if (baseFolder[0] != '\0') {
         MemberRecord record;
         char path[kMaxPathBytes];
+        // A "_" file that a rename made the installed file is gone already; asking to delete a
+        // missing file costs as much as deleting one.
         for (int32_t i = 0; i < members->Count; ++i)
-            if (RecordAt(i, &record) && MemberPath(record, "_", path, sizeof path)) DeleteFileA(path);
+            if (!temporaryTaken[i] && RecordAt(i, &record) && MemberPath(record, "_", path, sizeof path))
+                DeleteFileA(path);
         baseFolder[0] = '\0';
     }
+    ZeroMemory(temporaryTaken, sizeof temporaryTaken);
     members->Reset();
 }
 

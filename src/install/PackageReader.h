@@ -50,6 +50,8 @@ public:
     HANDLE packageFile;  // INVALID_HANDLE_VALUE when closed
     int32_t memberCount;
     uint32_t memberSizes[512];
+    // Per member: its "_" file became the installed file by a rename, so none is left to delete.
+    bool temporaryTaken[512];
     char baseFolder[264];  // ends in a backslash once set; empty when closed
     StringPool* members;
     char currentSubfolder[51];

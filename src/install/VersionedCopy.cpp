@@ -93,9 +93,11 @@ static void SetCopyTimes(const char* finalPath, const FILETIME& created) {
     SetFileTime(placed.Get(), &created, &now, NULL);
 }
 
-// A file not installed yet: when the rename fails the copy is made, with its own error.
-static BOOL PlaceNewFile(const char* temporaryPath, const char* finalPath) {
-    if (!MoveFileExA(temporaryPath, finalPath, 0)) return CopyFileA(temporaryPath, finalPath, FALSE);
+// A file not installed yet: when the rename fails the copy is made, with its own error, and
+// the "_" file stays.
+static BOOL PlaceNewFile(const char* temporaryPath, const char* finalPath, bool* renamed) {
+    *renamed = MoveFileExA(temporaryPath, finalPath, 0) != FALSE;
+    if (!*renamed) return CopyFileA(temporaryPath, finalPath, FALSE);
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     SetCopyTimes(finalPath, now);
@@ -152,9 +154,13 @@ int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder)
             if (record.groupFlag == 0) previousDecision = decision;
             BOOL placed = TRUE;
             if (decision == 1) {
-                placed = installed ? ReplaceInstalledFile(temporaryPath, finalPath, installedFile.ftCreationTime)
-                                   : PlaceNewFile(temporaryPath, finalPath);
+                bool renamed = false;
+                if (installed)
+                    placed = renamed = ReplaceInstalledFile(temporaryPath, finalPath, installedFile.ftCreationTime);
+                else
+                    placed = PlaceNewFile(temporaryPath, finalPath, &renamed);
                 renamedAny = true;
+                temporaryTaken[i] = renamed;
             }
             if (!placed) {
                 ShowSystemError("インストール処理");
