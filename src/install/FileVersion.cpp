@@ -4,6 +4,9 @@
 
 #include "util/FileHandle.h"
 
+// The fixed file information is the image stored in the file's version resource.
+static_assert(sizeof(VS_FIXEDFILEINFO) == 52, "the fixed file information is stored as 52 bytes");
+
 uint32_t PackedFileVersion(const char* path) {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeA(path, &ignored);
