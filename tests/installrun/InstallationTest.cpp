@@ -111,6 +111,15 @@ protected:
         return result;
     }
 
+    // A run that stops after this one warning, and no other box.
+    void InstallRefusedWith(const char* message) {
+        MessageBoxScript boxes;
+        boxes.Answer(IDOK);
+        EXPECT_EQ(-1, Install());
+        ASSERT_EQ(1u, boxes.Count());
+        ExpectWarningBox(boxes[0], message);
+    }
+
     std::vector<kx::PackageMember> Application() {
         return {Member("", "korvex.exe", "MZ program"), Member("help", "Korvex.txt", "help text"),
                 Member("help", "empty.dat", "")};
@@ -235,12 +244,7 @@ TEST_F(InstallationTest, FailedConversionStopsTheRunAfterTheFiles) {
     std::string desktopLink = ShellPath(0, "Korvanto.lnk");
     DeleteFileA(desktopLink.c_str());
 
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
-
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "データコンバートに失敗しました。");
+    InstallRefusedWith("データコンバートに失敗しました。");
     EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
     EXPECT_EQ(damaged, ReadBytes(Path("app\\Korvex.ndb")));
     EXPECT_FALSE(PathExists(Path("app\\korvex.ini")));
@@ -253,12 +257,7 @@ TEST_F(InstallationTest, PackageWithoutHeaderIsRefusedByTheArchiveReader) {
     std::string archive = kx::BuildArchive(Application());
     ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), "SZ" + archive.substr(2)));
 
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
-
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "形式の異なるファイルを読み込みました。");
+    InstallRefusedWith("形式の異なるファイルを読み込みました。");
     EXPECT_EQ("SZ" + archive.substr(2), ReadBytes(TempArchive("kx.pa_"))) << "the temporary archive stays";
     EXPECT_TRUE(IsFolder(Path("app")));
     EXPECT_FALSE(PathExists(RecordPath()));
@@ -283,21 +282,13 @@ TEST_F(InstallationTest, MissingOrMalformedPackagesAreRefusedWithTheirMessage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), c.bytes));
-        MessageBoxScript boxes;
-        boxes.Answer(IDOK);
-        EXPECT_EQ(-1, Install());
-        ASSERT_EQ(1u, boxes.Count());
-        ExpectWarningBox(boxes[0], c.message);
+        InstallRefusedWith(c.message);
         EXPECT_FALSE(PathExists(TempArchive("kx.pa")));
         EXPECT_FALSE(PathExists(TempArchive("kx.pa_")));
     }
 
     DeleteFileA(Path("setup\\kx.pac").c_str());
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "kx.pacを読み込むことが出来ません。");
+    InstallRefusedWith("kx.pacを読み込むことが出来ません。");
     EXPECT_TRUE(IsFolder(Path("app"))) << "the install folder, once made, stays";
 }
 
@@ -312,12 +303,7 @@ TEST_F(InstallationTest, DamagedPackageIsRefusedBeforeAnythingIsReplaced) {
     CreateDirectoryA(Path("app").c_str(), NULL);
     ASSERT_TRUE(WriteBytes(Path("app\\korvex.exe"), "MZ earlier"));
 
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
-
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "kx.pacが壊れています。");
+    InstallRefusedWith("kx.pacが壊れています。");
     EXPECT_EQ("MZ earlier", ReadBytes(Path("app\\korvex.exe")));
     EXPECT_FALSE(PathExists(Path("app\\_korvex.exe")));
     EXPECT_FALSE(PathExists(Path("app\\help")));
@@ -369,12 +355,7 @@ TEST_F(InstallationTest, ExtractionFailureLeavesNoTemporaryMemberFiles) {
     ASSERT_TRUE(
         WriteBytes(Path("setup\\kx.pac"), kx::BuildEnvelope(0x01020304, archive.substr(0, archive.size() - 10))));
 
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
-
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "読込に失敗しました。");
+    InstallRefusedWith("読込に失敗しました。");
     EXPECT_FALSE(PathExists(Path("app\\_korvex.exe")));
     EXPECT_FALSE(PathExists(Path("app\\help\\_Korvex.txt")));
     EXPECT_FALSE(PathExists(Path("app\\korvex.exe"))) << "nothing is copied when extraction fails";
@@ -385,13 +366,8 @@ TEST_F(InstallationTest, TemporaryArchiveThatCannotBeWrittenIsReported) {
     WritePackage(Application());
     ASSERT_TRUE(CreateDirectoryA(TempArchive("kx.pa").c_str(), NULL)) << "a folder where the file must go";
 
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
+    InstallRefusedWith("書込に失敗しました。");
     RemoveDirectoryA(TempArchive("kx.pa").c_str());
-
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "書込に失敗しました。");
     EXPECT_FALSE(PathExists(Path("app\\korvex.exe")));
 }
 
