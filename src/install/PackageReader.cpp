@@ -166,12 +166,12 @@ static bool IsTerminated(const char* bytes, uint32_t length) {
     return length > 0 && bytes[length - 1] == '\0';
 }
 
-// The entry fields before the file name length, into fileTime and the record. 0, or -1 after
-// a message when a field is cut off or out of its bounds.
 // The file time is read straight into the structure: it must be the stored 8 bytes on either
 // pointer size.
 static_assert(sizeof(FILETIME) == 8, "a stored file time is 8 bytes");
 
+// The entry fields before the file name length, into fileTime and the record. 0, or -1 after
+// a message when a field is cut off or out of its bounds.
 int PackageReader::ReadEntryFields(FILETIME* fileTime, MemberRecord* record) {
     uint32_t reserved = 0, optionLength = 0, subfolderLength = 0;
     BYTE options[kMaxOptionLength];
