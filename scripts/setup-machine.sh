@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb xauth x11-utils
-  locales fonts-ipafont-gothic
+  locales fonts-ipafont-gothic fonts-wine
   googletest clang-format file
   g++ python3
 )

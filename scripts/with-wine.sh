@@ -76,6 +76,14 @@ use_proportional_gothic() {
   fi
 }
 
+# Wine draws the title-bar buttons with the Marlett font; without it they show as "0 1 r".
+# Debian's fonts-wine ships it where Wine 8 as packaged here does not look: a copy in the
+# prefix's font folder does.
+install_marlett() {
+  local font=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f "$font" ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then cp "$font" "$fonts/"; fi
+}
+
 init_prefix() {
   if [ ! -f "$WINEPREFIX/.kx-ready" ]; then
     # wineboot's services inherit and hold stdout/stderr: send them elsewhere.
@@ -97,6 +105,7 @@ mkdir -p "$WINEPREFIX"
 "$WINESERVER" -f -p >/dev/null 2>&1 </dev/null &
 server_pid=$!
 init_prefix
+install_marlett
 use_proportional_gothic
 
 set +e

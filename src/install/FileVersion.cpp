@@ -4,6 +4,9 @@
 
 #include "util/FileHandle.h"
 
+// The fixed file information is the image stored in the file's version resource.
+static_assert(sizeof(VS_FIXEDFILEINFO) == 52, "the fixed file information is stored as 52 bytes");
+
 // Every file that can carry a version resource (PE, NE and LE programs and libraries) begins
 // with "MZ". Two bytes read spare the version service, which is slow to refuse other files.
 static bool HasExecutableHeader(const char* path) {

@@ -5,12 +5,15 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "convert/ConversionRun.h"
 #include "install/PackageReader.h"
 #include "install/Shortcut.h"
 #include "shell/SetupInfo.h"
 #include "shell/ShellFolders.h"
 #include "shell/WizardState.h"
+#include "util/Crc32.h"
 #include "util/FileHandle.h"
 #include "util/Message.h"
 #include "util/PathUtil.h"
@@ -20,13 +23,20 @@ namespace {
 
 const DWORD kMaxHeaderBytes = 1024;
 const DWORD kMinHeaderBytes = 8;  // the package version sits in bytes 4 to 7
+// Bytes 8 to 11 of a longer header block may hold the tag "CR32"; bytes 12 to 15 then hold the
+// CRC-32 of the inner archive. Setup programs that know no tag read only the version.
+const DWORD kChecksumOffset = 8;
+const DWORD kChecksumHeaderBytes = 16;
+const char kChecksumTag[] = "CR32";
 const DWORD kCopyChunkBytes = 64 * 1024;
 const char kWrongForm[] = "異なる形式のファイルを読込ました。";
 const char kWriteFailed[] = "書込に失敗しました。";
+const char kDamaged[] = "kx.pacが壊れています。";
 
 struct PackageStart {
-    FILETIME packageTime;
-    bool hasHeader;  // "PA": a header block, then the inner archive
+    bool hasHeader;    // "PA": a header block, then the inner archive
+    bool hasChecksum;  // the header block carries the inner archive's CRC-32
+    uint32_t checksum;
 };
 
 // Shows the warning and gives the run's failure result.
@@ -59,38 +69,47 @@ int ReadEnvelope(HANDLE package, PackageStart* start) {
     }
     if (magic[0] != 'P' || magic[1] != 'A') return Refuse(kWrongForm);
     unsigned char lengthBytes[4];
-    char header[kMaxHeaderBytes];
+    unsigned char header[kMaxHeaderBytes];
     if (!ReadExactly(package, lengthBytes, sizeof lengthBytes)) return Refuse(kWrongForm);
-    DWORD headerLength =
-        lengthBytes[0] | (lengthBytes[1] << 8) | (lengthBytes[2] << 16) | (static_cast<DWORD>(lengthBytes[3]) << 24);
+    DWORD headerLength = LoadLittleEndian32(lengthBytes);
     if (headerLength < kMinHeaderBytes || headerLength > kMaxHeaderBytes ||
         !ReadExactly(package, header, headerLength)) {
         return Refuse(kWrongForm);
     }
     start->hasHeader = true;
+    start->hasChecksum = headerLength >= kChecksumHeaderBytes &&
+                         memcmp(header + kChecksumOffset, kChecksumTag, sizeof kChecksumTag - 1) == 0;
+    start->checksum = start->hasChecksum ? LoadLittleEndian32(header + kChecksumOffset + 4) : 0;
     return 0;
 }
 
-// A short copy would pass on a cut archive: every failed read or write is a failure.
-int CopyRest(HANDLE from, HANDLE to) {
+// A short copy would pass on a cut archive: every failed read or write is a failure. The
+// checksum is summed from the same chunks, so a damaged package costs no second read.
+int CopyRest(HANDLE from, HANDLE to, uint32_t* checksum) {
     char chunk[kCopyChunkBytes];
+    uint32_t crc = 0;
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(from, chunk, sizeof chunk, &got, NULL)) return -1;
-        if (got == 0) return 0;
+        if (got == 0) break;
+        crc = UpdateCrc32(crc, chunk, got);
         if (!WriteExactly(to, chunk, got)) return -1;
     }
+    *checksum = crc;
+    return 0;
 }
 
-int WriteInnerArchive(HANDLE package, const char* path) {
+// A damaged archive is refused here, before any member is extracted or any installed file
+// replaced: found later, it would stop the installation half-way.
+int WriteInnerArchive(HANDLE package, const char* path, const PackageStart& start) {
     FileHandle inner(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
     if (!inner.IsOpen()) return Refuse(kWriteFailed);
-    if (CopyRest(package, inner.Get()) != 0) {
-        inner.Close();
-        DeleteFileA(path);
-        return Refuse(kWriteFailed);
-    }
-    return 0;
+    uint32_t checksum = 0;
+    int copied = CopyRest(package, inner.Get(), &checksum);
+    if (copied == 0 && (!start.hasChecksum || checksum == start.checksum)) return 0;
+    inner.Close();
+    DeleteFileA(path);
+    return Refuse(copied != 0 ? kWriteFailed : kDamaged);
 }
 
 // Puts the inner archive into the temporary folder as "kx.pa_" and names it in archivePath.
@@ -108,14 +127,14 @@ int PrepareArchive(const char* packagePath, char* archivePath, size_t archiveSiz
     if (!package.IsOpen()) return Refuse("kx.pacを読み込むことが出来ません。");
     if (!GetFileTime(package.Get(), NULL, NULL, packageTime))
         packageTime->dwLowDateTime = 0, packageTime->dwHighDateTime = 0;
-    PackageStart start;
+    PackageStart start = {false, false, 0};
     if (ReadEnvelope(package.Get(), &start) != 0) return -1;
     if (!start.hasHeader) {
         package.Close();
         if (!CopyFileA(packagePath, archivePath, FALSE)) return Refuse(kWriteFailed);
         return 0;
     }
-    if (WriteInnerArchive(package.Get(), intermediate) != 0) return -1;
+    if (WriteInnerArchive(package.Get(), intermediate, start) != 0) return -1;
     // The intermediate file becomes the archive: moved, not copied, so its bytes are written once.
     if (!MoveFileExA(intermediate, archivePath, MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileA(intermediate);

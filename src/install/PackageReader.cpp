@@ -173,6 +173,10 @@ static bool IsTerminated(const char* bytes, uint32_t length) {
     return length > 0 && bytes[length - 1] == '\0';
 }
 
+// The file time is read straight into the structure: it must be the stored 8 bytes on either
+// pointer size.
+static_assert(sizeof(FILETIME) == 8, "a stored file time is 8 bytes");
+
 // The entry fields before the file name length, into fileTime and the record. 0, or -1 after
 // a message when a field is cut off or out of its bounds.
 int PackageReader::ReadEntryFields(FILETIME* fileTime, MemberRecord* record) {
@@ -196,12 +200,26 @@ int PackageReader::ReadEntryFields(FILETIME* fileTime, MemberRecord* record) {
     return 0;
 }
 
+// Creates every folder of path below its first skipBytes bytes, parents first. Whole characters
+// are stepped, so a trail byte 0x5C is never taken for a backslash.
+static void CreateLevelsBelow(char* path, size_t skipBytes) {
+    for (char* p = path + skipBytes; *p != '\0'; p = CharNextA(p)) {
+        if (*p != '\\') continue;
+        *p = '\0';
+        CreateDirectoryA(path, NULL);
+        *p = '\\';
+    }
+    CreateDirectoryA(path, NULL);
+}
+
+// The members of a packed folder come in path order, so "a\b\x" arrives before "a\y", and a
+// folder may hold no member of its own: every level is made, not only the last. A failure to
+// create shows when the member's file cannot be created in it.
 void PackageReader::EnterSubfolder(const char* subfolder) {
     if (subfolder[0] == '\0' || lstrcmpiA(subfolder, currentSubfolder) == 0) return;
     char folder[kMaxPathBytes];
-    // A failure to create shows when the member's file cannot be created in it.
     if (CopyBounded(folder, sizeof folder, baseFolder) && AppendBounded(folder, sizeof folder, subfolder))
-        CreateDirectoryA(folder, NULL);
+        CreateLevelsBelow(folder, lstrlenA(baseFolder));
     lstrcpyA(currentSubfolder, subfolder);
 }
 

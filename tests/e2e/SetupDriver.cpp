@@ -164,6 +164,10 @@ bool WaitUntilClosed(HWND window, DWORD timeoutMs) {
     return false;
 }
 
+// Both headers are written as they stand in memory: their sizes are those of the file format.
+static_assert(sizeof(BITMAPFILEHEADER) == 14, "a bitmap file header is 14 bytes");
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "a bitmap information header is 40 bytes");
+
 static bool WriteBitmapFile(const std::string& path, const BITMAPINFOHEADER& info, const std::string& pixels) {
     BITMAPFILEHEADER file;
     ZeroMemory(&file, sizeof file);

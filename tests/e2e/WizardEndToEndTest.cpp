@@ -369,6 +369,29 @@ TEST_F(WizardEndToEndTest, InstallPressedWhileAFailureIsShownStartsNothing) {
     EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe"));
 }
 
+TEST_F(WizardEndToEndTest, ADamagedPackageIsRefusedAndTheEarlierInstallationStays) {
+    std::string package = ReadBytes(Path("disc\\kx.pac"));
+    package[package.find("help pages")] ^= 0x20;  // one byte of a member, as a bad copy leaves it
+    ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), package));
+    ASSERT_TRUE(CreateDirectoryA(Path("target").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(target_.c_str(), NULL));
+    ASSERT_TRUE(WriteBytes(target_ + "\\korvex.exe", "MZ the old address book"));
+
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND confirmation = WalkToConfirmation(target_);
+    Next(confirmation);
+    ExpectBox("kx.pacが壊れています。", "注意", IDOK);
+    EXPECT_EQ(confirmation, Page(4)) << "the page stays";
+    CancelAndConfirm(confirmation);
+
+    EXPECT_EQ("MZ the old address book", ReadBytes(target_ + "\\korvex.exe"));
+    EXPECT_FALSE(PathExists(target_ + "\\_korvex.exe"));
+    EXPECT_FALSE(PathExists(target_ + "\\korvex.chm"));
+    EXPECT_FALSE(PathExists(target_ + "\\sample"));
+    EXPECT_FALSE(PathExists(recordPath_));
+    EXPECT_FALSE(PathExists(desktopLink_));
+}
+
 TEST_F(WizardEndToEndTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
     ASSERT_TRUE(setup_.Start(program_));
     HWND welcome = Page(1);

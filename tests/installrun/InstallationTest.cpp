@@ -9,6 +9,7 @@
 
 #include "ByteBuffer.h"
 #include "MessageBoxObserver.h"
+#include "PackageBuild.h"
 #include "PackageWriter.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
@@ -108,6 +109,15 @@ protected:
         int result = RunInstallation(reader);
         delete reader;
         return result;
+    }
+
+    // A run that stops after this one warning, and no other box.
+    void InstallRefusedWith(const char* message) {
+        MessageBoxScript boxes;
+        boxes.Answer(IDOK);
+        EXPECT_EQ(-1, Install());
+        ASSERT_EQ(1u, boxes.Count());
+        ExpectWarningBox(boxes[0], message);
     }
 
     std::vector<kx::PackageMember> Application() {
@@ -234,12 +244,7 @@ TEST_F(InstallationTest, FailedConversionStopsTheRunAfterTheFiles) {
     std::string desktopLink = ShellPath(0, "Korvanto.lnk");
     DeleteFileA(desktopLink.c_str());
 
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
-
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "データコンバートに失敗しました。");
+    InstallRefusedWith("データコンバートに失敗しました。");
     EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
     EXPECT_EQ(damaged, ReadBytes(Path("app\\Korvex.ndb")));
     EXPECT_FALSE(PathExists(Path("app\\korvex.ini")));
@@ -252,12 +257,7 @@ TEST_F(InstallationTest, PackageWithoutHeaderIsRefusedByTheArchiveReader) {
     std::string archive = kx::BuildArchive(Application());
     ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), "SZ" + archive.substr(2)));
 
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
-
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "形式の異なるファイルを読み込みました。");
+    InstallRefusedWith("形式の異なるファイルを読み込みました。");
     EXPECT_EQ("SZ" + archive.substr(2), ReadBytes(TempArchive("kx.pa_"))) << "the temporary archive stays";
     EXPECT_TRUE(IsFolder(Path("app")));
     EXPECT_FALSE(PathExists(RecordPath()));
@@ -282,22 +282,69 @@ TEST_F(InstallationTest, MissingOrMalformedPackagesAreRefusedWithTheirMessage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), c.bytes));
-        MessageBoxScript boxes;
-        boxes.Answer(IDOK);
-        EXPECT_EQ(-1, Install());
-        ASSERT_EQ(1u, boxes.Count());
-        ExpectWarningBox(boxes[0], c.message);
+        InstallRefusedWith(c.message);
         EXPECT_FALSE(PathExists(TempArchive("kx.pa")));
         EXPECT_FALSE(PathExists(TempArchive("kx.pa_")));
     }
 
     DeleteFileA(Path("setup\\kx.pac").c_str());
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "kx.pacを読み込むことが出来ません。");
+    InstallRefusedWith("kx.pacを読み込むことが出来ません。");
     EXPECT_TRUE(IsFolder(Path("app"))) << "the install folder, once made, stays";
+}
+
+// One byte of a member changed after the build is found while the archive is copied, before
+// anything is extracted, and the earlier installation stays as it was. Header blocks without
+// the checksum's tag, from earlier builders or with another tag, install as before.
+TEST_F(InstallationTest, DamagedPackageIsRefusedBeforeAnythingIsReplaced) {
+    std::string archive = kx::BuildArchive(Application());
+    std::string damaged = kx::BuildEnvelope(0x01020304, archive);
+    damaged[damaged.find("help text")] ^= 0x20;
+    ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), damaged));
+    CreateDirectoryA(Path("app").c_str(), NULL);
+    ASSERT_TRUE(WriteBytes(Path("app\\korvex.exe"), "MZ earlier"));
+
+    InstallRefusedWith("kx.pacが壊れています。");
+    EXPECT_EQ("MZ earlier", ReadBytes(Path("app\\korvex.exe")));
+    EXPECT_FALSE(PathExists(Path("app\\_korvex.exe")));
+    EXPECT_FALSE(PathExists(Path("app\\help")));
+    EXPECT_FALSE(PathExists(TempArchive("kx.pa")));
+    EXPECT_FALSE(PathExists(TempArchive("kx.pa_")));
+    EXPECT_FALSE(PathExists(RecordPath()));
+
+    std::string withoutTag = "PA" + U32(8) + U32(0) + U32(0x01020304) + archive;
+    std::string otherTag = "PA" + U32(16) + U32(0) + U32(0x01020304) + "CR31" + U32(0) + archive;
+    for (const std::string& package : {withoutTag, otherTag}) {
+        ASSERT_TRUE(WriteBytes(Path("app\\korvex.exe"), "MZ earlier"));
+        ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), package));
+        EXPECT_EQ(0, Install());
+        EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
+    }
+}
+
+// A vendor's folder packed through a folder line: its files come in the order of their paths,
+// so a nested folder arrives before any file of its parent, and every level must be made.
+TEST_F(InstallationTest, FolderPackedByAFolderLineInstallsEveryLevel) {
+    const char* folders[] = {"vendor",     "vendor\\data",  "vendor\\data\\2024", "vendor\\data\\2024\\jan",
+                             "vendor\\表", "vendor\\表\\ソ"};
+    const char* files[][2] = {
+        {"korvex.exe", "MZ program"},
+        {"data\\2024\\jan\\a.ndb", "january"},
+        {"data\\b.ndb", "b"},
+        {"表\\ソ\\x.txt", "both folder names end in the trail byte 0x5C"},
+    };
+    for (const char* folder : folders)
+        ASSERT_TRUE(CreateDirectoryA(Path(folder).c_str(), NULL)) << folder;
+    for (const auto& file : files)
+        ASSERT_TRUE(WriteBytes(Path(std::string("vendor\\") + file[0]), file[1]));
+    kx::BuiltPackage package;
+    ASSERT_EQ("",
+              kx::BuildPackage("version\t1.2.3.4\nfolder\t.\t.\t2\n", Path("vendor"), kx::HostNames(false), &package));
+    ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), package.bytes));
+
+    ASSERT_EQ(0, Install());
+
+    for (const auto& file : files)
+        EXPECT_EQ(file[1], ReadBytes(Path(std::string("app\\") + file[0]))) << file[0];
 }
 
 TEST_F(InstallationTest, ExtractionFailureLeavesNoTemporaryMemberFiles) {
@@ -308,12 +355,7 @@ TEST_F(InstallationTest, ExtractionFailureLeavesNoTemporaryMemberFiles) {
     ASSERT_TRUE(
         WriteBytes(Path("setup\\kx.pac"), kx::BuildEnvelope(0x01020304, archive.substr(0, archive.size() - 10))));
 
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
-
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "読込に失敗しました。");
+    InstallRefusedWith("読込に失敗しました。");
     EXPECT_FALSE(PathExists(Path("app\\_korvex.exe")));
     EXPECT_FALSE(PathExists(Path("app\\help\\_Korvex.txt")));
     EXPECT_FALSE(PathExists(Path("app\\korvex.exe"))) << "nothing is copied when extraction fails";
@@ -324,13 +366,8 @@ TEST_F(InstallationTest, TemporaryArchiveThatCannotBeWrittenIsReported) {
     WritePackage(Application());
     ASSERT_TRUE(CreateDirectoryA(TempArchive("kx.pa").c_str(), NULL)) << "a folder where the file must go";
 
-    MessageBoxScript boxes;
-    boxes.Answer(IDOK);
-    EXPECT_EQ(-1, Install());
+    InstallRefusedWith("書込に失敗しました。");
     RemoveDirectoryA(TempArchive("kx.pa").c_str());
-
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectWarningBox(boxes[0], "書込に失敗しました。");
     EXPECT_FALSE(PathExists(Path("app\\korvex.exe")));
 }
 

@@ -156,10 +156,14 @@ TEST_F(PageFrameTest, EveryPageTitleIsBoldWithItsSubtitleBelow) {
     }
 }
 
+// Any procedure serves where the frame is called directly, as a page would call it. A named
+// CALLBACK, not a lambda: on i686 a dialog procedure is stdcall.
+static INT_PTR CALLBACK IdleDialogProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
 TEST_F(PageFrameTest, EmptyTitleLeavesTheSubtitlePlain) {
-    // Any procedure serves: the frame is called directly, as a page would call it.
-    HWND window = CreateDialogParamA(
-        appInstance, "IDD_LAST", NULL, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    HWND window = CreateDialogParamA(appInstance, "IDD_LAST", NULL, IdleDialogProc, 0);
     ASSERT_TRUE(window != NULL);
     InitPageFrame(window, "", "副題");
     EXPECT_EQ(window, currentPageWindow);

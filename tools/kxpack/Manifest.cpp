@@ -78,10 +78,8 @@ std::string FileTimeText(uint64_t fileTime) {
     return text;
 }
 
-static std::string ParseFileLine(const std::vector<std::string>& fields, ManifestEntry* entry) {
-    if (fields.size() < 3 || fields.size() > 7) return "a file line has 3 to 7 tab-separated fields";
-    entry->subfolder = fields[1] == "." ? "" : fields[1];
-    entry->name = fields[2];
+// The optional fields from the fourth on, which file and folder lines share.
+static std::string ParseOptions(const std::vector<std::string>& fields, ManifestEntry* entry) {
     if (fields.size() > 3 && !ParseSmall(fields[3], &entry->copyMode)) return "copy mode must be 0 to 255";
     if (fields.size() > 4 && !ParseSmall(fields[4], &entry->optionByte1)) return "option byte 1 must be 0 to 255";
     if (fields.size() > 5 && !ParseSmall(fields[5], &entry->groupFlag)) return "group flag must be 0 to 255";
@@ -91,6 +89,22 @@ static std::string ParseFileLine(const std::vector<std::string>& fields, Manifes
         entry->hasTime = true;
     }
     return "";
+}
+
+static std::string ParseFileLine(const std::vector<std::string>& fields, ManifestEntry* entry) {
+    if (fields.size() < 3 || fields.size() > 7) return "a file line has 3 to 7 tab-separated fields";
+    entry->subfolder = fields[1] == "." ? "" : fields[1];
+    entry->name = fields[2];
+    return ParseOptions(fields, entry);
+}
+
+static std::string ParseFolderLine(const std::vector<std::string>& fields, ManifestEntry* entry) {
+    if (fields.size() < 3 || fields.size() > 7) return "a folder line has 3 to 7 tab-separated fields";
+    entry->isFolder = true;
+    entry->source = fields[1] == "." ? "" : fields[1];
+    entry->subfolder = fields[2] == "." ? "" : fields[2];
+    if (fields[1].empty()) return "a folder line needs a source folder (\".\" for the folder itself)";
+    return ParseOptions(fields, entry);
 }
 
 std::string ParseManifest(const std::string& text, Manifest* manifest) {
@@ -109,13 +123,13 @@ std::string ParseManifest(const std::string& text, Manifest* manifest) {
             if (fields.size() != 2 || !ParseVersion(fields[1], &manifest->versionCode))
                 problem = "version must be four parts of 0 to 255, as in version<TAB>1.2.0.3";
             haveVersion = true;
-        } else if (fields[0] == "file") {
+        } else if (fields[0] == "file" || fields[0] == "folder") {
             ManifestEntry entry;
             entry.line = lineNumber;
-            problem = ParseFileLine(fields, &entry);
+            problem = fields[0] == "file" ? ParseFileLine(fields, &entry) : ParseFolderLine(fields, &entry);
             manifest->entries.push_back(entry);
         } else {
-            problem = "unknown directive \"" + fields[0] + "\" (expected version or file)";
+            problem = "unknown directive \"" + fields[0] + "\" (expected version, file or folder)";
         }
         if (!problem.empty()) return "line " + std::to_string(lineNumber) + ": " + problem;
     }

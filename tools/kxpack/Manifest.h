@@ -4,10 +4,13 @@
 //   # comment; blank lines are skipped
 //   version<TAB>1.2.0.3
 //   file<TAB>subfolder<TAB>name[<TAB>mode[<TAB>option1[<TAB>group[<TAB>time]]]]
+//   folder<TAB>source<TAB>subfolder[<TAB>mode[<TAB>option1[<TAB>group[<TAB>time]]]]
 //
 // subfolder "." is the install folder itself; nested subfolders use "\". mode defaults to 0
 // (replace without asking), option1 and group to 0. time is "-" or missing for the source
 // file's last-write time, a decimal Windows file time, or "YYYY-MM-DDTHH:MM:SSZ" (UTC).
+// A folder line packs every file below source ("." for the folder given to kxpack build) into
+// subfolder, keeping the levels below it, with its options as every file's defaults.
 // Names are taken as the bytes that stand in the manifest: write it in Shift-JIS.
 #pragma once
 #include <cstdint>
@@ -17,8 +20,10 @@
 namespace kx {
 
 struct ManifestEntry {
+    bool isFolder = false;  // a folder line: every file below source
+    std::string source;     // folder lines: below the build's folder ("" for that folder itself)
     std::string subfolder;  // as stored ("" for the install folder)
-    std::string name;
+    std::string name;       // file lines only
     uint8_t copyMode = 0;
     uint8_t optionByte1 = 0;
     uint8_t groupFlag = 0;

@@ -1,7 +1,10 @@
 #include "PackageCheck.h"
 
+#include <cstdio>
+
 #include "ByteBuffer.h"
 #include "PackageFormat.h"
+#include "util/Crc32.h"
 
 namespace kx {
 
@@ -117,6 +120,32 @@ static void CheckArchive(const std::string& bytes, size_t start, PackageReport* 
         report->notes.push_back(std::to_string(walk.Left()) + " bytes after the last member are never read");
 }
 
+static std::string Hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+// The setup program checks the sum before it reads a member, so a damaged archive is named
+// first; a fault of the structure found as well follows it.
+static void CheckChecksum(const std::string& bytes, const std::string& header, size_t archiveStart,
+                          PackageReport* report) {
+    report->hasChecksum = header.size() >= kChecksumHeaderLength &&
+                          header.compare(kChecksumTagOffset, 4, kChecksumTag) == 0 &&
+                          ReadU32(header, kChecksumTagOffset + 4, &report->storedChecksum);
+    if (!report->hasChecksum) {
+        report->notes.push_back("no checksum in the header block: damage shows only when a member fails to read");
+        return;
+    }
+    report->archiveChecksum = UpdateCrc32(0, bytes.data() + archiveStart, bytes.size() - archiveStart);
+    if (report->archiveChecksum == report->storedChecksum) return;
+    size_t last = bytes.size() > archiveStart ? bytes.size() - 1 : archiveStart;
+    std::string damage = "offsets " + std::to_string(archiveStart) + " to " + std::to_string(last) +
+                         " (the inner archive, to the end of the file): CRC-32 " + Hex(report->archiveChecksum) +
+                         ", the header block says " + Hex(report->storedChecksum) + "; the package is damaged";
+    report->error = report->error.empty() ? damage : damage + "; also at " + report->error;
+}
+
 PackageReport CheckPackage(const std::string& bytes) {
     PackageReport report;
     Walker walk(bytes, 0, &report);
@@ -137,8 +166,9 @@ PackageReport CheckPackage(const std::string& bytes) {
     }
     std::string header;
     if (!walk.Bytes("header block", report.headerLength, &header)) return report;
-    report.hasVersion = ReadU32(header, 4, &report.versionCode);
+    report.hasVersion = ReadU32(header, kVersionOffset, &report.versionCode);
     CheckArchive(bytes, walk.Offset(), &report);
+    CheckChecksum(bytes, header, walk.Offset(), &report);
     return report;
 }
 

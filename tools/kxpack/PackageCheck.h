@@ -21,9 +21,14 @@ struct PackageReport {
     uint32_t headerLength = 0;
     uint32_t versionCode = 0;
     bool hasVersion = false;
+    bool hasChecksum = false;  // the header block carries the tag "CR32" and a CRC-32
+    uint32_t storedChecksum = 0;
+    uint32_t archiveChecksum = 0;  // computed over every byte after the header block
     int32_t memberCount = 0;
     std::vector<CheckedMember> members;
-    std::string error;               // "" when the reader would extract every member; else "offset N: what"
+    // "" when the setup program would extract every member; else "offset N: what", or for a
+    // damaged archive "offsets A to B: what", naming the bytes that its checksum covers.
+    std::string error;
     std::vector<std::string> notes;  // harmless oddities (bytes after the last member, ...)
 };
 

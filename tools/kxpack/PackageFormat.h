@@ -9,6 +9,13 @@ namespace kx {
 const int32_t kMaxMembers = 500;
 const uint32_t kMinHeaderLength = 8;
 const uint32_t kMaxHeaderLength = 1024;
+// The header block that kxpack writes: 4 bytes zero, the version code, the tag "CR32" and the
+// CRC-32 of the inner archive (every byte after the header block). A setup program reads only
+// the version and checks the sum when it finds the tag.
+const uint32_t kVersionOffset = 4;
+const uint32_t kChecksumTagOffset = 8;
+const char kChecksumTag[] = "CR32";
+const uint32_t kChecksumHeaderLength = 16;
 const uint32_t kMinOptionLength = 3;
 const uint32_t kMaxOptionLength = 256;     // the reader's option buffer
 const uint32_t kMaxSubfolderLength = 51;   // terminator included

@@ -2,6 +2,7 @@
 
 #include "ByteBuffer.h"
 #include "PackageFormat.h"
+#include "util/Crc32.h"
 
 namespace kx {
 
@@ -30,9 +31,11 @@ std::string BuildArchive(const std::vector<PackageMember>& members) {
 
 std::string BuildEnvelope(uint32_t versionCode, const std::string& archive) {
     std::string out = "PA";
-    AppendU32(out, kMinHeaderLength);
+    AppendU32(out, kChecksumHeaderLength);
     AppendU32(out, 0);
     AppendU32(out, versionCode);
+    out.append(kChecksumTag);
+    AppendU32(out, UpdateCrc32(0, archive.data(), archive.size()));
     return out + archive;
 }
 

@@ -23,7 +23,8 @@ std::string EntryHeader(const PackageMember& member);
 // The inner archive "PC": count, size table, then each entry followed by its data.
 std::string BuildArchive(const std::vector<PackageMember>& members);
 
-// The envelope "PA" around an archive, with a header block of 8 bytes holding the version code.
+// The envelope "PA" around an archive, with a header block of 16 bytes holding the version code
+// and the archive's checksum.
 std::string BuildEnvelope(uint32_t versionCode, const std::string& archive);
 
 // Why the member cannot go into a package; "" when it can.

@@ -29,14 +29,24 @@ grep -q '6000 2020-05-06T07:08:09.0000000Z *2 *0 *1  help\\korvex.chm' <<<"$list
 grep -q 'データ\\名前.txt' <<<"$listing" || fail "list: Japanese names"
 # The names are stored in Shift-JIS: データ is 83 66 81 5B 83 5E.
 od -An -tx1 one.pac | tr -d ' \n' | grep -q '8366815b835e00' || fail "names not in Shift-JIS"
-# Header: "PA", length 8, four reserved bytes, version 1.2.0.3 little-endian.
-[ "$(head -c 14 one.pac | od -An -tx1 | tr -d ' \n')" = "5041080000000000000003000201" ] || fail "header block"
+# Header: "PA", length 16, four reserved bytes, version 1.2.0.3 little-endian, "CR32" and the
+# CRC-32 of the inner archive as zlib computes it.
+[ "$(head -c 18 one.pac | od -An -tx1 | tr -d ' \n')" = "504110000000000000000300020143523332" ] || fail "header block"
+python3 -c 'import sys, zlib; d = open(sys.argv[1], "rb").read()
+sys.exit(d[18:22] != zlib.crc32(d[22:]).to_bytes(4, "little"))' one.pac || fail "checksum is not the CRC-32 of the archive"
 
 expect_refusal() {  # what, command...
   local what=$1; shift
   if "$@" >out.txt 2>err.txt; then fail "$what: accepted"; fi
   [ -s err.txt ] || fail "$what: no message"
 }
+
+# One byte of a member changed after the build: the checksum names the bytes it covers.
+cp one.pac damaged.pac
+printf 'X' | dd of=damaged.pac bs=1 seek=$(($(stat -c %s one.pac) - 1)) conv=notrunc status=none
+expect_refusal "damaged member" "$kxpack" verify damaged.pac
+grep -q "offsets 22 to $(($(stat -c %s one.pac) - 1)) (the inner archive" err.txt || fail "damage: $(cat err.txt)"
+"$kxpack" list damaged.pac >/dev/null 2>&1 && fail "list of a damaged package succeeds"
 head -c 100 one.pac > cut.pac
 expect_refusal "cut package" "$kxpack" verify cut.pac
 grep -q 'offset' err.txt || fail "cut package: no offset"
@@ -68,4 +78,58 @@ expect_refusal "device name in a package" "$kxpack" verify con.pac
 grep -q 'device' err.txt || fail "device name: not named"
 [ ! -e o.pac ] || fail "a refused build left its output"
 expect_refusal "no command" "$kxpack"
+
+# A vendor's folder, four levels deep, through folder lines: the files in the order of their
+# stored paths (a nested folder before its parent's files), a file line setting one file's
+# options, a second folder line into a subfolder of its own.
+mkdir -p vendor/app/data/2024/jan vendor/app/データ/表 vendor/plugins
+python3 -c 'import struct, sys
+key = "VS_VERSION_INFO\0".encode("utf-16-le")
+open(sys.argv[1], "wb").write(b"MZ" + bytes(62) + struct.pack("<HHH", 92, 52, 0) + key + bytes(2) +
+                              struct.pack("<I", 0xFEEF04BD) + bytes(48))' vendor/app/app.exe
+printf 'MZ no resource' > vendor/app/readme.txt
+printf 'january' > vendor/app/data/2024/jan/a.ndb
+printf 'b' > vendor/app/data/b.ndb
+printf '表の中' > vendor/app/データ/表/x.txt
+printf 'plug' > vendor/plugins/p.dll
+printf 'version\t2.0.0.1\nfolder\tapp\t.\t2\nfile\tdata\\2024\\jan\ta.ndb\t4\t0\t1\nfolder\tplugins\t拡張\n' > folder.txt
+"$kxpack" build folder.txt vendor folder.pac --utf8 >/dev/null || fail "folder lines: $(cat err.txt)"
+paths=$("$kxpack" list folder.pac --utf8 | awk 'NR > 3 && NF >= 7 { print $4, $6, $NF }' | tr '\n' '|')
+[ "$paths" = "2 0 app.exe|4 1 data\\2024\\jan\\a.ndb|2 0 data\\b.ndb|2 0 readme.txt|2 0 データ\\表\\x.txt|0 0 拡張\\p.dll|" ] ||
+  fail "folder lines: $paths"
+
+# extract writes the same bytes back, with the stored times, into a new folder only.
+"$kxpack" extract folder.pac unpacked --utf8 >/dev/null || fail "extract"
+mkdir -p expected/拡張 && cp -R vendor/app/. expected/ && cp vendor/plugins/p.dll expected/拡張/
+diff -r expected unpacked >/dev/null || fail "extract does not give the files back"
+[ "$(stat -c %Y unpacked/data/b.ndb)" = "$(stat -c %Y vendor/app/data/b.ndb)" ] || fail "extract: time"
+expect_refusal "extract into a folder with files" "$kxpack" extract folder.pac unpacked --utf8
+
+# extract refuses what the setup program refuses, and writes nothing then: here a subfolder ".."
+# behind a checksum that matches.
+python3 -c 'import sys, zlib; d = bytearray(open(sys.argv[1], "rb").read())
+at = d.index("拡張".encode("cp932") + b"\0"); d[at:at + 4] = b"..\\."
+d[18:22] = zlib.crc32(d[22:]).to_bytes(4, "little"); open(sys.argv[2], "wb").write(d)' folder.pac hostile.pac
+expect_refusal "extract of a name that leads out" "$kxpack" extract hostile.pac outside
+grep -q '".." component' err.txt || fail "hostile: $(cat err.txt)"
+[ ! -e outside ] || fail "a refused extract wrote something"
+expect_refusal "extract of a damaged package" "$kxpack" extract damaged.pac outside
+
+# Folder lines keep the name checks, and two lines cannot put files in the same place.
+mkdir -p bad && printf 'x' > 'bad/a:b.txt'
+printf 'version\t1.0.0.0\nfolder\tbad\t.\n' > badname.txt
+expect_refusal "folder with a name Windows forbids" "$kxpack" build badname.txt . o.pac
+grep -q 'bad/a:b.txt' err.txt || fail "forbidden name not named: $(cat err.txt)"
+printf 'version\t1.0.0.0\nfolder\tvendor/plugins\t.\nfolder\tvendor/plugins\t.\n' > twice.txt
+expect_refusal "two folder lines for one place" "$kxpack" build twice.txt . o.pac
+
+# init: mode 1 for the file with a version resource, 2 for the others; the version to fill in.
+"$kxpack" init vendor/app > init.txt
+grep -q $'^folder\t.\t.\t2$' init.txt || fail "init: folder line"
+[ "$(grep -c $'^file\t' init.txt)" = 1 ] && grep -q $'^file\t.\tapp.exe\t1$' init.txt || fail "init: file lines"
+expect_refusal "init's manifest before the version is filled in" "$kxpack" build init.txt vendor/app o.pac
+sed -i 's/^version\t.*/version\t1.0.0.0/' init.txt
+"$kxpack" build init.txt vendor/app init.pac --utf8 >/dev/null || fail "init's manifest does not build"
+[ "$("$kxpack" list init.pac --utf8 | awk '$NF == "app.exe" || $NF == "readme.txt" { print $4 }' | tr -d '\n')" = 12 ] ||
+  fail "init: modes"
 echo "kxpack: all checks passed"
