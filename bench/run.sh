@@ -12,7 +12,8 @@
 #                                  them over an earlier installation, a peak working set that stays
 #                                  flat in the package size, and a conversion that takes at most 11
 #                                  times as long for ten times the records, within 3.5 times the
-#                                  file's size in memory. Never part of the test command.
+#                                  file's size in memory from 100,000 records up (below, the fixed
+#                                  buffers outweigh the file). Never part of the test command.
 # Contenders run one after another within each round, so slow phases of a noisy machine touch
 # all of them. Everything lands in build/bench/; Wine runs in its own prefix there.
 set -euo pipefail
@@ -335,8 +336,9 @@ goals_missed() {
       echo "peak working set not flat in the package size: ${peaks[*]} MiB"
   fi
   if [ "${kinds[0]}" != smoke ]; then
-    awk '/^time ratio 1000000\/100000/ { if ($NF > 11) print "conversion: 1,000,000 records took " $NF " times as long as 100,000, goal 11" }
-         $1 ~ /^[0-9]+$/ && NF == 8 && $8 > 3.5 { print "conversion of " $1 " records: " $8 " times the file size in memory, goal 3.5" }
+    awk '{ sub(/\r$/, "") }
+         /^time ratio 1000000\/100000/ { if ($NF > 11) print "conversion: 1,000,000 records took " $NF " times as long as 100,000, goal 11" }
+         $1 ~ /^[0-9]+$/ && $1 >= 100000 && NF == 8 && $8 > 3.5 { print "conversion of " $1 " records: " $8 " times the file size in memory, goal 3.5" }
          /conversion failed/ { print "conversion failed: " $0 }' "$work/convert.txt"
   fi
 }
