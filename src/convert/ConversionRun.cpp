@@ -28,15 +28,6 @@ static bool JoinPath(const char* folder, const char* name, char* path) {
     return CopyBounded(path, kMaxPathBytes, folder) && AppendBounded(path, kMaxPathBytes, name);
 }
 
-// With a backup kept from earlier today, the address file may already have been converted
-// and changed since: converting the backup again would throw those changes away.
-static bool IsAlreadyCurrent(const char* addressPath) {
-    RecordTable* table = new RecordTable();
-    bool current = table->Load(addressPath) == kTableOk && table->FieldCount() >= kCurrentFieldCount;
-    delete table;
-    return current;
-}
-
 // Carries every live record over by field name; false when a record could not be stored.
 static bool CopyRecords(RecordTable* old, RecordTable* current) {
     int32_t oldCount = old->FieldCount();
@@ -93,8 +84,10 @@ static int RefreshBackupAndConvert(RecordTable* old, const char* addressPath, co
     return ConvertLoaded(old, addressPath);
 }
 
+// With a backup kept from earlier today, the address file may already have been converted
+// and changed since: converting the backup again would throw those changes away.
 static int ConvertFromKeptBackup(RecordTable* old, const char* addressPath, const char* backupPath) {
-    if (IsAlreadyCurrent(addressPath)) return 1;
+    if (old->Load(addressPath) == kTableOk && old->FieldCount() >= kCurrentFieldCount) return 1;
     if (old->Load(backupPath) != kTableOk) {
         ShowConversionFailed();
         return 0;
