@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a fresh Debian machine (run as root).
 # Safe to run again: it only installs what is missing.
+# The program we ship is 32-bit, so where the machine runs 32-bit programs, Debian's 32-bit
+# Wine goes in beside wine64; scripts/can-run-32bit.sh says whether it does.
 set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages=(
-  cmake make git ca-certificates
+  cmake make git ca-certificates binutils
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb xauth x11-utils
@@ -13,21 +16,33 @@ packages=(
   g++ python3
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
-done
+missing() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || echo "$p"
+  done
+}
 
-if [ ${#missing[@]} -gt 0 ]; then
+updated=0
+install() {
+  [ $# -gt 0 ] || return 0
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  # Recommends would pull in wine32 through the wine wrapper on some releases: keep them out.
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+  if [ "$updated" = 0 ]; then apt-get update -q; updated=1; fi
+  apt-get install -y -q --no-install-recommends "$@"
+}
 
-if dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q 'ok installed'; then
-  echo "wine32 is installed; it cannot run here and shadows wine64. Remove it: apt-get remove wine32" >&2
-  exit 1
+mapfile -t need < <(missing "${packages[@]}")
+install "${need[@]}"
+
+if bash "$root/scripts/can-run-32bit.sh"; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    updated=0
+  fi
+  mapfile -t need < <(missing wine32:i386)
+  install "${need[@]}"
+else
+  echo "this machine does not run 32-bit programs: wine32 is not installed" >&2
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then

@@ -47,7 +47,12 @@ start_xvfb() {
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
-      [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+      if [ -e "/tmp/.X11-unix/X$n" ]; then
+        export DISPLAY=":$n"
+        # For a caller that shows the user where the windows are (scripts/run.sh).
+        if [ -n "${KX_DISPLAY_FILE:-}" ]; then echo "$DISPLAY" >"$KX_DISPLAY_FILE"; fi
+        return 0
+      fi
       kill -0 "$xvfb_pid" 2>/dev/null || break
       sleep 0.05
     done
@@ -99,6 +104,13 @@ init_prefix() {
     make_real_user_folders
   fi
 }
+
+# A 64-bit prefix runs 32-bit programs only when it was made with wine32 installed (it then has
+# syswow64); Wine never adds that later, so a prefix made without it is made anew.
+if [ -x /usr/lib/wine/wine ] && [ -d "$WINEPREFIX/drive_c/windows" ] &&
+  [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+  rm -rf "$WINEPREFIX"
+fi
 
 [ -n "${DISPLAY:-}" ] || start_xvfb
 mkdir -p "$WINEPREFIX"
