@@ -391,8 +391,7 @@ public:
 private:
     void Flush() {
         if (failed_ || used_ == 0) return;
-        DWORD written = 0;
-        if (!WriteFile(file_, chunk_, used_, &written, NULL) || written != used_) failed_ = true;
+        if (!WriteAll(file_, chunk_, used_)) failed_ = true;
         used_ = 0;
     }
 

@@ -54,11 +54,6 @@ bool ReadExactly(HANDLE file, void* buffer, DWORD count) {
     return ReadFile(file, buffer, count, &got, NULL) && got == count;
 }
 
-bool WriteExactly(HANDLE file, const void* buffer, DWORD count) {
-    DWORD written = 0;
-    return WriteFile(file, buffer, count, &written, NULL) && written == count;
-}
-
 // Reads the magic and, for "PA", the header block, leaving the file at the inner archive.
 int ReadEnvelope(HANDLE package, PackageStart* start) {
     char magic[2];
@@ -93,7 +88,7 @@ int CopyRest(HANDLE from, HANDLE to, uint32_t* checksum) {
         if (!ReadFile(from, chunk, sizeof chunk, &got, NULL)) return -1;
         if (got == 0) break;
         crc = UpdateCrc32(crc, chunk, got);
-        if (!WriteExactly(to, chunk, got)) return -1;
+        if (!WriteAll(to, chunk, got)) return -1;
     }
     *checksum = crc;
     return 0;

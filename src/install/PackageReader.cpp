@@ -37,8 +37,7 @@ uint32_t PackageReader::ReadBlock(HANDLE file, void* buffer, uint32_t byteCount)
 }
 
 uint32_t PackageReader::WriteBlock(HANDLE file, const void* buffer, uint32_t byteCount, int reportFlag) {
-    DWORD written = 0;
-    if (WriteFile(file, buffer, byteCount, &written, NULL) && written == byteCount) return written;
+    if (WriteAll(file, buffer, byteCount)) return byteCount;
     if (reportFlag == 1) ShowSystemError("インストール処理");
     return 0;
 }

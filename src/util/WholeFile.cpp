@@ -27,8 +27,7 @@ WholeFileWriter::~WholeFileWriter() {
 }
 
 bool WholeFileWriter::Write(const void* bytes, DWORD count) {
-    DWORD written = 0;
-    if (failed_ || !WriteFile(file_, bytes, count, &written, NULL) || written != count) failed_ = true;
+    if (failed_ || !WriteAll(file_, bytes, count)) failed_ = true;
     return !failed_;
 }
 

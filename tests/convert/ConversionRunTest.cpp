@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AddressFileBytes.h"
+#include "ImportPatch.h"
 #include "MessageBoxObserver.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
@@ -16,6 +17,7 @@
 namespace {
 const char kBackupMessage[] = "コンバート処理でファイルのバックアップに失敗しました。";
 const char kConversionMessage[] = "データコンバートに失敗しました。";
+const char kMemoryMessage[] = "メモリが足りません。";
 
 std::string Eighty(const char* last) {
     std::string text;
@@ -61,6 +63,35 @@ void ExpectWarning(const ObservedBox& box, const char* text) {
     EXPECT_EQ(std::vector<int>({IDOK}), box.buttons);
     EXPECT_TRUE(box.taskModal);
     EXPECT_FALSE(box.hasOwner);
+}
+
+// The global heap as a process whose address space runs out: once the bytes asked for since
+// the start pass the budget, every further request fails. Counting requests, not live blocks,
+// keeps the point of failure the same on every run and on both pointer sizes.
+SIZE_T memoryAskedFor = 0;
+SIZE_T memoryBudget = ~static_cast<SIZE_T>(0);
+
+bool WithinBudget(SIZE_T bytes) {
+    memoryAskedFor += bytes;
+    if (memoryAskedFor <= memoryBudget) return true;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+}
+
+// The program's own import slots are patched, so the real calls are looked up.
+template <typename Call>
+Call Kernel32(const char* name) {
+    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+}
+
+HGLOBAL WINAPI BudgetedGlobalAlloc(UINT flags, SIZE_T bytes) {
+    static auto real = Kernel32<decltype(&GlobalAlloc)>("GlobalAlloc");
+    return WithinBudget(bytes) ? real(flags, bytes) : NULL;
+}
+
+HGLOBAL WINAPI BudgetedGlobalReAlloc(HGLOBAL handle, SIZE_T bytes, UINT flags) {
+    static auto real = Kernel32<decltype(&GlobalReAlloc)>("GlobalReAlloc");
+    return WithinBudget(bytes) ? real(handle, bytes, flags) : NULL;
 }
 
 class ConversionRunTest : public TempFolderTest {
@@ -161,6 +192,48 @@ TEST_F(ConversionRunTest, AFailedSaveIsReportedAndKeepsTheAddressFile) {
     ExpectWarning(boxes[0], kConversionMessage);
     EXPECT_SAME_BYTES(OldFile(), ReadBytes(folder + "Korvex.ndb"));
     EXPECT_SAME_BYTES(OldFile(), ReadBytes(folder + "Korvex_Conv.bak"));
+}
+
+TEST_F(ConversionRunTest, ABookTooLargeForTheMemoryFailsWithItsMessageAndStaysWhole) {
+    std::vector<std::string> records;
+    for (int i = 0; i < 3000; ++i)
+        records.push_back(RecordImage({"山田 太郎" + std::to_string(i), Eighty("町"), "友人", "1"}));
+    std::string book = AddressFileBytes(OldDefinitions(), records);
+    std::string folder = DataFolder("data");
+    ImportPatch alloc("kernel32.dll", "GlobalAlloc", reinterpret_cast<void*>(BudgetedGlobalAlloc));
+    ImportPatch realloc("kernel32.dll", "GlobalReAlloc", reinterpret_cast<void*>(BudgetedGlobalReAlloc));
+    ASSERT_TRUE(alloc.Applied() && realloc.Applied());
+
+    // What a conversion of this book asks for when memory is plentiful.
+    ASSERT_TRUE(WriteBytes(folder + "Korvex.ndb", book));
+    memoryAskedFor = 0;
+    ASSERT_EQ(1, ConvertAddressFile(folder.c_str(), 1));
+    SIZE_T needed = memoryAskedFor;
+    ASSERT_GT(needed, book.size());
+
+    // With less, at every stage the shortage can meet: loading, converting, saving.
+    for (int eighths = 1; eighths < 8; ++eighths) {
+        ASSERT_TRUE(WriteBytes(folder + "Korvex.ndb", book));
+        DeleteFileA((folder + "Korvex_Conv.bak").c_str());
+        MessageBoxScript boxes;
+        boxes.Answer(IDOK).DismissTheRest();
+        memoryAskedFor = 0;
+        memoryBudget = needed / 8 * eighths;
+        int result = ConvertAddressFile(folder.c_str(), 1);
+        memoryBudget = ~static_cast<SIZE_T>(0);
+        EXPECT_EQ(0, result) << eighths << "/8 of the memory needed";
+        // A string index that cannot grow says so first; a block that cannot be had does not.
+        ASSERT_GE(boxes.Count(), 1u) << eighths << "/8";
+        ASSERT_LE(boxes.Count(), 2u) << eighths << "/8";
+        if (boxes.Count() == 2) ExpectWarning(boxes[0], kMemoryMessage);
+        ExpectWarning(boxes[boxes.Count() - 1], kConversionMessage);
+        EXPECT_SAME_BYTES(book, ReadBytes(folder + "Korvex.ndb")) << eighths << "/8";
+        std::string backup = ReadBytes(folder + "Korvex_Conv.bak");
+        if (!backup.empty()) {
+            EXPECT_SAME_BYTES(book, backup) << eighths << "/8";
+        }
+        EXPECT_FALSE(PathExists(folder + "~kx.tmp")) << eighths << "/8";
+    }
 }
 
 TEST_F(ConversionRunTest, FollowsTheUserListAndStopsAtTheFirstFolderThatFails) {

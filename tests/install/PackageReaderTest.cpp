@@ -1,9 +1,11 @@
 // The package reader on real archives and real folders under Wine.
 #include <gtest/gtest.h>
 
+#include "ImportPatch.h"
 #include "MessageBoxObserver.h"
 #include "PackageFixture.h"
 #include "install/PackageReader.h"
+#include "util/WholeFile.h"
 
 namespace {
 
@@ -42,9 +44,48 @@ bool IsClosed(const std::string& path) {
     return true;
 }
 
+std::string SystemText(DWORD code) {
+    char text[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, LANG_USER_DEFAULT, text,
+                   sizeof text, NULL);
+    return text;
+}
+
+// WriteFile as Wine behaves on a full disk: success, with half the bytes written and no error.
+BOOL WINAPI WriteFileHalfway(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED overlapped) {
+    typedef BOOL(WINAPI * WriteFileCall)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    static WriteFileCall realWriteFile = reinterpret_cast<WriteFileCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "WriteFile")));
+    BOOL result = realWriteFile(file, bytes, count / 2, written, overlapped);
+    SetLastError(ERROR_SUCCESS);
+    return result;
+}
+
 }  // namespace
 
 using ReaderTest = PackageTest;
+
+TEST_F(ReaderTest, AWriteCutShortWithoutAnErrorIsReportedAsAFullDisk) {
+    ASSERT_NE(SystemText(ERROR_SUCCESS), SystemText(ERROR_DISK_FULL));
+    HANDLE file = CreateFileA(Path("w.bin").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    ASSERT_TRUE(WriteBytes(Path("kept.txt"), "old"));
+    MessageBoxScript boxes;
+    boxes.Answer(IDOK);
+    {
+        ImportPatch patch("kernel32.dll", "WriteFile", reinterpret_cast<void*>(WriteFileHalfway));
+        ASSERT_TRUE(patch.Applied());
+        EXPECT_EQ(0u, PackageReader::WriteBlock(file, "abcd", 4, 1));
+        WholeFileWriter replacement(Path("kept.txt").c_str());
+        EXPECT_FALSE(replacement.Write("new bytes", 9));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), GetLastError()) << "the whole-file writer";
+    }
+    CloseHandle(file);
+    ASSERT_EQ(1u, boxes.Count());
+    EXPECT_EQ("インストール処理", boxes[0].caption);
+    EXPECT_EQ(SystemText(ERROR_DISK_FULL), boxes[0].text) << ToUtf8(boxes[0].text);
+    EXPECT_EQ("old", ReadBytes(Path("kept.txt")));
+}
 
 TEST_F(ReaderTest, ExtractsEveryMemberWithItsOptionsAndStoredTimes) {
     kx::PackageMember signedOptions = Member("sub", "b.txt", "bee", 0xFE, 0x80);
