@@ -3,6 +3,8 @@
 // how much longer a tenfold file took: work that grows faster than the data shows there. Each
 // conversion runs in a child process of its own, so that its peak is its own.
 //   kx_convert_bench.exe             all three sizes
+//   kx_convert_bench.exe largest     the largest book that converts, for this build's pointer
+//                                    size, with and without the large-address-aware flag
 //   kx_convert_bench.exe convert FOLDER   (child) converts FOLDER\Korvex.ndb
 #include <windows.h>
 #include <psapi.h>
@@ -86,10 +88,15 @@ int RunChild(const char* folderArgument) {
     return 0;
 }
 
-std::string RunChildFor(const std::string& folder) {  // folder without its backslash
+std::string SelfPath() {
     char self[MAX_PATH];
     GetModuleFileNameA(NULL, self, sizeof self);
-    std::string command = "\"" + std::string(self) + "\" convert \"" + folder + "\"";
+    return self;
+}
+
+// folder without its backslash
+std::string RunChildFor(const std::string& folder, const std::string& program = SelfPath()) {
+    std::string command = "\"" + program + "\" convert \"" + folder + "\"";
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
     HANDLE readEnd, writeEnd;
     CreatePipe(&readEnd, &writeEnd, &inherit, 0);
@@ -122,10 +129,108 @@ unsigned long long FileSize(const std::string& path) {
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
     return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
+std::string ReadWhole(const std::string& path) {
+    std::string bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(static_cast<size_t>(FileSize(path)));
+    DWORD got = 0;
+    if (!bytes.empty() &&
+        (!ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, NULL) || got != bytes.size()))
+        bytes.clear();
+    CloseHandle(file);
+    return bytes;
+}
+
+// A copy of this program with the large-address-aware flag of its file header set or cleared.
+std::string ProgramWithAddressFlag(const std::string& folder, bool largeAddressAware) {
+    std::string image = ReadWhole(SelfPath());
+    std::string path = folder + (largeAddressAware ? "\\child_laa.exe" : "\\child.exe");
+    uint32_t peOffset = 0;
+    std::memcpy(&peOffset, &image[0x3C], sizeof peOffset);
+    // The file header's Characteristics: 22 bytes past the signature's start.
+    uint16_t characteristics = 0;
+    std::memcpy(&characteristics, &image[peOffset + 22], sizeof characteristics);
+    characteristics = largeAddressAware ? (characteristics | IMAGE_FILE_LARGE_ADDRESS_AWARE)
+                                        : (characteristics & ~IMAGE_FILE_LARGE_ADDRESS_AWARE);
+    std::memcpy(&image[peOffset + 22], &characteristics, sizeof characteristics);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD put = 0;
+    WriteFile(file, image.data(), static_cast<DWORD>(image.size()), &put, NULL);
+    CloseHandle(file);
+    return path;
+}
+
+// A book of copies times the records of base: its header once, its records again and again.
+bool WriteRepeatedBook(const std::string& path, const std::string& base, int copies) {
+    uint32_t fieldCount = 0;
+    std::memcpy(&fieldCount, base.data(), sizeof fieldCount);
+    size_t header = 4 + fieldCount * sizeof(FieldDef) + 8;
+    std::string records = base.substr(header, base.size() - header - 4);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD put = 0;
+    bool written = WriteFile(file, base.data(), static_cast<DWORD>(header), &put, NULL) != FALSE;
+    for (int i = 0; written && i < copies; ++i)
+        written = WriteFile(file, records.data(), static_cast<DWORD>(records.size()), &put, NULL) != FALSE;
+    const char end[4] = {0, 0, 0, 0};
+    written = written && WriteFile(file, end, sizeof end, &put, NULL);
+    CloseHandle(file);
+    return written;
+}
+
+// Halves the step between the largest size that converted and the smallest that failed, in
+// steps of 100,000 records, and prints each try.
+int FindLargest() {
+    const int kStepRecords = 100000;
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string folder = std::string(temp) + "kx_convert_largest";
+    CreateDirectoryA(folder.c_str(), NULL);
+    std::string address = folder + "\\Korvex.ndb";
+    BuildOldFile(address, kStepRecords);
+    std::string base = ReadWhole(address);
+    std::printf("%s build, steps of %d records (%zu bytes)\n", sizeof(void*) == 4 ? "i686" : "x86_64", kStepRecords,
+                base.size());
+    for (bool largeAddressAware : {false, true}) {
+        std::string program = ProgramWithAddressFlag(folder, largeAddressAware);
+        // Doubles from 1,000,000 records until a size fails, then halves the gap; a build that
+        // converts 16,000,000 records is not limited by its address space here.
+        int converted = 0, failed = 0, copies = 10;
+        while (failed == 0 ? converted < 160 : failed - converted > 1) {
+            if (!WriteRepeatedBook(address, base, copies)) {
+                std::printf("cannot write a book of %d records\n", copies * kStepRecords);
+                return 1;
+            }
+            unsigned long long bytes = FileSize(address);
+            DeleteFileA((folder + "\\Korvex_Conv.bak").c_str());
+            std::string output = RunChildFor(folder, program);
+            int result = 0;
+            double seconds = 0;
+            unsigned long long peak = 0, before = 0;
+            bool ok =
+                std::sscanf(output.c_str(), "%d %lf %llu %llu", &result, &seconds, &peak, &before) == 4 && result == 1;
+            std::printf("large address aware %-3s %9d records %11llu bytes: %s", largeAddressAware ? "yes" : "no",
+                        copies * kStepRecords, bytes, ok ? "converted" : "failed");
+            if (ok) std::printf(", %.1f s, peak %llu bytes", seconds, peak);
+            std::printf("\n");
+            std::fflush(stdout);
+            (ok ? converted : failed) = copies;
+            copies = failed == 0 ? converted * 2 : (converted + failed) / 2;
+        }
+        std::printf("largest book converted, large address aware %s: %d records\n", largeAddressAware ? "yes" : "no",
+                    converted * kStepRecords);
+    }
+    DeleteFileA(address.c_str());
+    DeleteFileA((folder + "\\Korvex_Conv.bak").c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "convert") == 0) return RunChild(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "largest") == 0) return FindLargest();
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     std::string folder = std::string(temp) + "kx_convert_bench";

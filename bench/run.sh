@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The installation benchmark: our installation run beside an installer that makensis builds from
 # the same files, and beside the floor of a plain copy, on generated payloads. Prints a table.
+# Both builds run: the shipped i686 program against makensis's default 32-bit installer
+# (x86-unicode), and the x86_64 build against its amd64-unicode one.
 #   bash bench/run.sh              500 files of about 256 MiB, and 500 files of 4 KiB; 5 rounds
 #   bash bench/run.sh --smoke      a few MiB and 2 rounds: proves in seconds that it all works
 #   bash bench/run.sh --rounds N   N rounds instead
@@ -57,11 +59,13 @@ install_tools() {
 }
 
 build_programs() {
-  # The tested x86_64 build: the shipped i686 program cannot run under this Wine. The benchmark
-  # programs and the product code inside them are compiled with optimisation whatever its type.
+  # The benchmark programs and the product code inside them are compiled with optimisation
+  # whatever the build's type. The launcher and the copy floor stay 64-bit for both builds.
   cmake --preset win64 >/dev/null
   cmake --build build/win64 -j 2 --target kx_bench_launch kx_bench_copy kx_bench_install kx_bench_pool \
     kx_bench_convert_bench >/dev/null
+  cmake --preset win32 >/dev/null
+  cmake --build build/win32 -j 2 --target kx_bench_install kx_bench_convert_bench >/dev/null
   bash scripts/build.sh native >/dev/null
   kxpack=$(find build/native -name kxpack -type f -perm -u+x | head -n 1)
   mkdir -p "$work"
@@ -92,23 +96,25 @@ make_package() {
     "$kxpack" build "$dir/manifest.txt" "$dir/files" "$dir/setup/kx.pac"
   fi
   cp build/win64/bench/kx_bench_install.exe "$dir/setup/"
+  cp build/win32/bench/kx_bench_install.exe "$dir/setup/kx_bench_install32.exe"
   rm -f "$dir/setup/baseline.exe"
   if [ -n "$baseline" ]; then cp "$baseline" "$dir/setup/baseline.exe"; fi
 }
 
 # The peer: the same files in an installer with compression off; otherwise makensis's defaults.
+# make_peer DIR NAME TARGET: peer.exe for amd64-unicode, peer32.exe for x86-unicode.
 make_peer() {
-  local dir=$1
-  if [ -f "$dir/peer.exe" ] && [ "$dir/peer.exe" -nt "$dir/files.tsv" ]; then return; fi
+  local dir=$1 name=$2 target=$3
+  if [ -f "$dir/$name.exe" ] && [ "$dir/$name.exe" -nt "$dir/files.tsv" ]; then return; fi
   {
-    printf '%s\n' 'Target amd64-unicode' 'SetCompress off' 'Name "Korvanto"' 'OutFile "peer.exe"' \
+    printf '%s\n' "Target $target" 'SetCompress off' 'Name "Korvanto"' "OutFile \"$name.exe\"" \
       'InstallDir "C:\Korvanto"' 'RequestExecutionLevel user' 'Section'
     awk -F'\t' -v files="$dir/files" '{
       if ($1 != folder) { folder = $1; printf "  SetOutPath \"$INSTDIR%s\"\n", ($1 == "." ? "" : "\\" $1) }
       printf "  File \"%s/%s%s\"\n", files, ($1 == "." ? "" : $1 "/"), $2 }' "$dir/files.tsv"
     printf '%s\n' 'SectionEnd'
-  } >"$dir/peer.nsi"
-  (cd "$dir" && makensis -V1 peer.nsi)
+  } >"$dir/$name.nsi"
+  (cd "$dir" && makensis -V1 "$name.nsi")
 }
 
 # ---------------------------------------------------------------- measuring (inside Wine)
@@ -171,10 +177,17 @@ one_round() {
     sync
     run_windows "$results" base-over "$(winpath "$dir/setup/baseline.exe")" "$(winpath "$out/base-over")"
   fi
-  fresh "$out/peer-empty"
-  run_windows "$results" peer-empty "$(winpath "$dir/peer.exe")" /S "/D=$(winpath "$out/peer-empty")"
+  fresh "$out/ours32-empty"
+  run_windows "$results" ours32-empty "$(winpath "$dir/setup/kx_bench_install32.exe")" "$(winpath "$out/ours32-empty")"
   sync
-  run_windows "$results" peer-over "$(winpath "$dir/peer.exe")" /S "/D=$(winpath "$out/peer-over")"
+  run_windows "$results" ours32-over "$(winpath "$dir/setup/kx_bench_install32.exe")" "$(winpath "$out/ours32-over")"
+  local peer
+  for peer in peer peer32; do
+    fresh "$out/$peer-empty"
+    run_windows "$results" "$peer-empty" "$(winpath "$dir/$peer.exe")" /S "/D=$(winpath "$out/$peer-empty")"
+    sync
+    run_windows "$results" "$peer-over" "$(winpath "$dir/$peer.exe")" /S "/D=$(winpath "$out/$peer-over")"
+  done
   fresh "$out/copyfile"
   run_windows "$results" copyfile "$work/bin/kx_bench_copy.exe" "$(winpath "$dir/files")" "$(winpath "$out/copyfile")"
   fresh "$out/cp"
@@ -184,10 +197,10 @@ one_round() {
 # Every contender must have put exactly the payload in place (ours and the Windows copies with
 # the payload's file times too), and our run must leave no temporary archive behind.
 verify() {
-  local dir=$1 name listing ours=(ours-empty ours-over)
+  local dir=$1 name listing ours=(ours-empty ours-over ours32-empty ours32-over)
   listing() { (cd "$1" && find . -type f -printf '%P %s %T@\n' | sort); }
   [ -f "$dir/setup/baseline.exe" ] && ours+=(base-empty base-over)
-  for name in "${ours[@]}" peer-empty copyfile cp; do
+  for name in "${ours[@]}" peer-empty peer32-empty copyfile cp; do
     diff -rq "$dir/files" "$dir/out/$name" >/dev/null || { echo "bench: $name differs from the payload" >&2; exit 1; }
   done
   for name in "${ours[@]}"; do
@@ -249,7 +262,7 @@ cell() { awk -v f="$2" '{ printf f " (" f "–" f ")", $1, $2, $3 }' <<<"$1"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 print_table() {
-  local kind dir results files mib notes=() baseline_name=${baseline##*/}
+  local kind dir results files mib notes=() rows=() baseline_name=${baseline##*/}
   echo
   echo "| payload | contender | wall s | wall × peer | wall × floor | CPU s | CPU × peer | CPU × floor | peak working set MiB |"
   echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: |"
@@ -259,30 +272,34 @@ print_table() {
     files=$(wc -l <"$dir/files.tsv")
     mib=$(awk -F'\t' '{ s += $3 } END { printf "%.1f", s / 1048576 }' "$dir/files.tsv")
     local label text peer_label wall cpu peak
-    local labels=(ours-empty ours-over)
+    local labels=(ours32-empty ours32-over ours-empty ours-over)
     grep -q '^base-empty ' "$results" && labels+=(base-empty base-over)
-    for label in "${labels[@]}" peer-empty peer-over copyfile cp; do
+    for label in "${labels[@]}" peer32-empty peer32-over peer-empty peer-over copyfile cp; do
       case $label in
+        ours32-empty) text="our installation run, i686 (shipped), empty folder"; peer_label=peer32-empty ;;
+        ours32-over) text="our installation run, i686 (shipped), over an earlier one"; peer_label=peer32-over ;;
+        peer32-empty) text="makensis installer, x86-unicode, empty folder"; peer_label=peer32-empty ;;
+        peer32-over) text="makensis installer, x86-unicode, over an earlier one"; peer_label=peer32-over ;;
         base-empty) text="baseline ($baseline_name), empty folder"; peer_label=peer-empty ;;
         base-over) text="baseline ($baseline_name), over an earlier one"; peer_label=peer-over ;;
-        ours-empty) text="our installation run, empty folder"; peer_label=peer-empty ;;
-        ours-over) text="our installation run, over an earlier one"; peer_label=peer-over ;;
-        peer-empty) text="makensis installer, empty folder"; peer_label=peer-empty ;;
-        peer-over) text="makensis installer, over an earlier one"; peer_label=peer-over ;;
+        ours-empty) text="our installation run, x86_64, empty folder"; peer_label=peer-empty ;;
+        ours-over) text="our installation run, x86_64, over an earlier one"; peer_label=peer-over ;;
+        peer-empty) text="makensis installer, amd64-unicode, empty folder"; peer_label=peer-empty ;;
+        peer-over) text="makensis installer, amd64-unicode, over an earlier one"; peer_label=peer-over ;;
         copyfile) text="floor: CopyFileA loop (Wine)"; peer_label=peer-empty ;;
         cp) text="floor: cp -r (Linux)"; peer_label=peer-empty ;;
       esac
       wall=$(summarise "$results" "$label" 2 1000)
       cpu=$(summarise "$results" "$label" 5 1000)
       peak=$(summarise "$results" "$label" 3 1024)
-      printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$kind: $files files, $mib MiB" "$text" \
+      rows+=("$(printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |' "$kind: $files files, $mib MiB" "$text" \
         "$(cell "$wall" %.2f)" \
         "$(ratio "${wall%% *}" "$(summarise "$results" "$peer_label" 2 1000 | cut -d' ' -f1)")" \
         "$(ratio "${wall%% *}" "$(summarise "$results" copyfile 2 1000 | cut -d' ' -f1)")" \
         "$(cell "$cpu" %.2f)" \
         "$(ratio "${cpu%% *}" "$(summarise "$results" "$peer_label" 5 1000 | cut -d' ' -f1)")" \
         "$(ratio "${cpu%% *}" "$(summarise "$results" copyfile 5 1000 | cut -d' ' -f1)")" \
-        "$(cell "$peak" %.1f)"
+        "$(cell "$peak" %.1f)")")
     done
     local inside over
     inside=$(summarise "$results" ours-empty 4 1000 | cut -d' ' -f1)
@@ -292,6 +309,8 @@ print_table() {
         "$kind" "$inside" "$over")")
     fi
   done
+  # Worst first: by wall time over the peer's.
+  printf '%s\n' "${rows[@]}" | sort -t'|' -k5,5 -g -r
   echo
   printf '%s\n' "${notes[@]}"
   echo "Medians (min–max) of $rounds rounds after one warm-up round; $(date -u +%F), $(nproc) cores."
@@ -316,8 +335,10 @@ goals_missed() {
   local kind results limit label peer_label value peer peaks=()
   for kind in "${kinds[@]}"; do
     results=$work/$kind/results.txt
-    for label in ours-empty ours-over; do
+    for label in ours32-empty ours32-over ours-empty ours-over; do
       case $label in
+        ours32-empty) peer_label=peer32-empty; limit=1.0 ;;
+        ours32-over) peer_label=peer32-over; limit=0.8 ;;
         ours-empty) peer_label=peer-empty; limit=1.0 ;;
         ours-over) peer_label=peer-over; limit=0.8 ;;
       esac
@@ -348,7 +369,8 @@ build_programs
 for kind in "${kinds[@]}"; do
   make_payload "$work/$kind" "$kind"
   make_package "$work/$kind"
-  make_peer "$work/$kind"
+  make_peer "$work/$kind" peer amd64-unicode
+  make_peer "$work/$kind" peer32 x86-unicode
 done
 measure_args=(--measure --rounds "$rounds" --payload "${kinds[0]}")
 [ ${#kinds[@]} = 1 ] || measure_args=(--measure --rounds "$rounds")

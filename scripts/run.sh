@@ -1,13 +1,41 @@
 #!/usr/bin/env bash
 # Builds everything, makes a demo "kx.pac" with kxpack from the sample files in samples/demo,
-# puts kx_setup.exe and the read-me beside it and starts the wizard under Wine (on Xvfb when
-# there is no display).
-#   scripts/run.sh          build, pack and start the wizard
-#   scripts/run.sh --pack   build and pack only; the demo folder is build/demo-disc
+# puts the shipped i686 kx_setup.exe and the read-me beside it and starts the wizard under Wine.
+# On a machine without a display the wizard runs on a virtual one (Xvfb), and this script says
+# how to see it and how to end it.
+#   scripts/run.sh                 build, pack and start the wizard
+#   scripts/run.sh --pack          build and pack only; the demo folder is build/demo-disc
+#   scripts/run.sh --picture FILE  writes a PNG picture of the virtual display as it is now
+#   scripts/run.sh --stop          ends the wizard that runs on the virtual display
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+state=build/demo-run
+
+# Ends every program of the project's prefix; with-wine.sh then takes its display down.
+end_wizard() {
+  WINEPREFIX="$root/build/wine/prefix" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+}
+
+case "${1:-}" in
+  --picture)
+    [ -n "${2:-}" ] || { echo "usage: scripts/run.sh --picture FILE.png" >&2; exit 2; }
+    [ -s "$state/display" ] || { echo "no wizard runs on a virtual display" >&2; exit 1; }
+    xwd -root -silent -display "$(cat "$state/display")" >"$state/screen.xwd"
+    python3 scripts/xwd2png.py "$state/screen.xwd" "$2"
+    echo "picture of $(cat "$state/display") written to $2"
+    exit 0
+    ;;
+  --stop)
+    [ -s "$state/display" ] || { echo "no wizard runs on a virtual display" >&2; exit 1; }
+    end_wizard
+    echo "wizard ended"
+    exit 0
+    ;;
+esac
+
 if [ "$(id -u)" = 0 ]; then bash scripts/setup-machine.sh; fi
+source scripts/suite-build.sh
 bash scripts/build.sh win32 native win64
 
 # The package tree: the sample files, and the demo program built for the Wine that runs here.
@@ -16,10 +44,29 @@ disc=build/demo-disc
 rm -rf "$stage" "$disc"
 mkdir -p "$stage" "$disc"
 cp -R samples/demo/files/. "$stage/"
-cp build/win64/demo/korvex.exe "$stage/"
+cp "build/$suite/demo/korvex.exe" "$stage/"
 build/native/kxpack build samples/demo/manifest.txt "$stage" "$disc/kx.pac" --utf8
-cp samples/demo/Readme.txt build/win64/kx_setup.exe "$disc/"
+cp samples/demo/Readme.txt "build/$suite/kx_setup.exe" "$disc/"
 echo "demo folder: $disc"
 if [ "${1:-}" = "--pack" ]; then exit 0; fi
+[ "$suite" = win32 ] || echo "$not_shipped_notice" >&2
 
-scripts/with-wine.sh /usr/lib/wine/wine64 "$disc/kx_setup.exe"
+if [ -n "${DISPLAY:-}" ]; then
+  exec scripts/with-wine.sh /usr/lib/wine/wine64 "$disc/kx_setup.exe"
+fi
+
+mkdir -p "$state"
+rm -f "$state/display"
+KX_DISPLAY_FILE="$root/$state/display" scripts/with-wine.sh /usr/lib/wine/wine64 "$disc/kx_setup.exe" &
+wizard=$!
+trap 'rm -f "$state/display"' EXIT
+# A command started in the background of a script ignores Ctrl+C: pass it on.
+trap 'end_wizard' INT TERM
+for _ in $(seq 200); do [ -s "$state/display" ] && break; sleep 0.05; done
+cat <<TEXT
+This machine has no display: the wizard runs on the virtual display $(cat "$state/display" 2>/dev/null) (Xvfb).
+  To see it:  bash scripts/run.sh --picture wizard.png   (a picture of the display as it is now)
+  To end it:  bash scripts/run.sh --stop                 (from another shell), or Ctrl+C here
+This command returns when the wizard ends.
+TEXT
+wait "$wizard" || true

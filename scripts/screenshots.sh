@@ -6,6 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/run.sh --pack
+source scripts/suite-build.sh
 shots="$root/build/shots"
 rm -rf "$shots"
 mkdir -p "$shots" docs
@@ -13,7 +14,7 @@ export KX_SHOTS="Z:${shots//\//\\}"
 export KX_SHOTS_PACKAGE="Z:${root//\//\\}\\build\\demo-disc\\kx.pac"
 # Always on a fresh Xvfb, so no window of the user's display gets into the pictures.
 env -u DISPLAY scripts/with-wine.sh /usr/lib/wine/wine64 explorer /desktop=KorvantoShots,1024x768 \
-  build/win64/tests/kx_tests_e2e.exe --gtest_also_run_disabled_tests --gtest_filter='PagePictures.*'
+  "build/$suite/tests/kx_tests_e2e.exe" --gtest_also_run_disabled_tests --gtest_filter='PagePictures.*'
 count=$(find "$shots" -name '*.bmp' | wc -l)
 [ "$count" -ge 8 ] || { echo "screenshots: only $count pictures were taken" >&2; exit 1; }
 python3 scripts/bmp2png.py docs "$shots"/*.bmp

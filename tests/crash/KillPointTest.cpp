@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 namespace {
 
 const DWORD kKilled = 99;
+const DWORD kNotStarted = 0xFFFFFFFF;
+const char kStartedEvent[] = "KX_STARTED_EVENT";
 const char kRecordFolder[] = "\\morvel\\inst";
 // The install folder and the two user folders that its user list names.
 const char* const kDataFolders[] = {"", "u1\\", "ユーザー2\\"};
@@ -85,6 +88,10 @@ protected:
                                                   Member("templates", "blank.ndb", "template", 4)};
         ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), kx::BuildEnvelope(0x02000000, kx::BuildArchive(members))));
         ASSERT_TRUE(WriteBytes(Path("disc\\Readme.txt"), "read me\r\n"));
+        std::string eventName = "kx_killable_install started " + std::to_string(GetCurrentProcessId());
+        started_ = CreateEventA(NULL, TRUE, FALSE, eventName.c_str());
+        ASSERT_TRUE(started_ != NULL) << "CreateEventA: error " << GetLastError();
+        SetEnvironmentVariableA(kStartedEvent, eventName.c_str());
         recordFolder_ = AppDataFolder() + kRecordFolder;
         savedRecord_ = ReadBytes(recordFolder_ + "\\korvex_inst.dat");
     }
@@ -94,6 +101,8 @@ protected:
             DeleteFileA(record.c_str());
         else
             WriteBytes(record, savedRecord_);
+        SetEnvironmentVariableA(kStartedEvent, NULL);
+        if (started_ != NULL) CloseHandle(started_);
         TempFolderTest::TearDown();
     }
 
@@ -126,27 +135,56 @@ protected:
             WriteBytes(recordFolder_ + "\\korvex_inst.dat", "2020\r\n5\r\n1\r\n0\r\n0\r\n" + Path("inst") + "\r\n"));
     }
 
-    // The child's exit code; calls receives the number of file-changing calls it made.
-    DWORD RunChild(long killAt, long* calls = NULL) {
-        std::string report = Path("report.txt");
-        DeleteFileA(report.c_str());
+    // One launch of the child; started tells whether it reached its own code, which it says
+    // through the event named in its environment.
+    struct Launch {
+        bool started;
+        DWORD exitCode;
+        std::string what;  // how the launch went, for a failure's message
+    };
+
+    Launch LaunchChild(long killAt) {
         std::string commandLine =
-            "\"" + child_ + "\" " + std::to_string(killAt) + " \"" + report + "\" \"" + Path("tmp") + "\"";
+            "\"" + child_ + "\" " + std::to_string(killAt) + " \"" + Path("report.txt") + "\" \"" + Path("tmp") + "\"";
         STARTUPINFOA startup;
         ZeroMemory(&startup, sizeof startup);
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process;
+        ResetEvent(started_);
         if (!CreateProcessA(child_.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, Path("disc").c_str(), &startup,
-                            &process))
-            return 0xFFFFFFFF;
-        WaitForSingleObject(process.hProcess, 60000);
-        DWORD code = STILL_ACTIVE;
+                            &process)) {
+            DWORD error = GetLastError();
+            return {false, 0, "CreateProcessA failed with error " + std::to_string(error)};
+        }
+        bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+        if (!ended) TerminateProcess(process.hProcess, 1);
+        DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
-        if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
-        if (calls != NULL) *calls = std::atol(ReadBytes(report).substr(6).c_str());
-        return code;
+        char hex[16];
+        wsprintfA(hex, "0x%08lX", code);
+        Launch launch = {WaitForSingleObject(started_, 0) == WAIT_OBJECT_0, code, std::string("exit code ") + hex};
+        if (!ended) launch.what = "still running after 60 s, terminated";
+        if (!launch.started) launch.what += ", and the child never reached its own code";
+        return launch;
+    }
+
+    // The child's exit code; calls receives the number of file-changing calls it made. A launch
+    // that never reached the child's code cannot tell anything of the program, and is tried once
+    // more, saying so; describes how the last launch went.
+    DWORD RunChild(long killAt, long* calls = NULL) {
+        DeleteFileA(Path("report.txt").c_str());
+        Launch launch = LaunchChild(killAt);
+        if (!launch.started) {
+            std::cout << "kill point " << killAt << ": the launch failed (" << launch.what << "); launching once more"
+                      << std::endl;
+            launch = LaunchChild(killAt);
+        }
+        lastLaunch_ = "kill point " + std::to_string(killAt) + ": " + launch.what;
+        if (!launch.started) return kNotStarted;
+        if (calls != NULL) *calls = std::atol(ReadBytes(Path("report.txt")).substr(6).c_str());
+        return launch.exitCode;
     }
 
     Outcome Observe() {
@@ -172,6 +210,8 @@ protected:
     }
 
     std::string child_;
+    HANDLE started_ = NULL;
+    std::string lastLaunch_;
     std::string recordFolder_;
     std::string savedRecord_;
 };
@@ -181,7 +221,7 @@ protected:
 TEST_F(KillPointTest, EveryKilledRunIsFollowedByARunThatEndsWithTheDataWhole) {
     LayEarlierInstallation();
     long killPoints = 0;
-    ASSERT_EQ(0u, RunChild(0, &killPoints)) << "an uninterrupted version-up";
+    ASSERT_EQ(0u, RunChild(0, &killPoints)) << "an uninterrupted version-up; " << lastLaunch_;
     Outcome expected = Observe();
     ASSERT_GT(killPoints, 20);
     ASSERT_NE(expected.books[0], OldBook("持ち主")) << "the address books were converted";
@@ -191,8 +231,8 @@ TEST_F(KillPointTest, EveryKilledRunIsFollowedByARunThatEndsWithTheDataWhole) {
 
     for (long killAt = 1; killAt <= killPoints; ++killAt) {
         LayEarlierInstallation();
-        ASSERT_EQ(kKilled, RunChild(killAt)) << "kill point " << killAt << " was not reached";
-        ASSERT_EQ(0u, RunChild(0)) << "the run after kill point " << killAt;
+        ASSERT_EQ(kKilled, RunChild(killAt)) << "kill point " << killAt << " was not reached; " << lastLaunch_;
+        ASSERT_EQ(0u, RunChild(0)) << "the run after kill point " << killAt << "; " << lastLaunch_;
         Outcome outcome = Observe();
         for (size_t i = 0; i < expected.books.size(); ++i) {
             EXPECT_SAME_BYTES(expected.books[i], outcome.books[i]) << "kill point " << killAt << ", folder " << i;

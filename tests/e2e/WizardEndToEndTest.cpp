@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 #include "ByteBuffer.h"
 #include "MessageBoxObserver.h"
 #include "PackageWriter.h"
@@ -32,12 +34,37 @@ std::string BuiltProgram() {
     return tests.substr(0, tests.rfind('\\')) + "\\kx_setup.exe";
 }
 
+// The program's machine as its PE header names it.
+std::string MachineOf(const std::string& program) {
+    std::string bytes = ReadBytes(program);
+    if (bytes.size() < 0x40) return "no program";
+    uint32_t peOffset = 0;
+    CopyMemory(&peOffset, &bytes[0x3C], sizeof peOffset);
+    if (peOffset > bytes.size() - 6) return "no program";
+    uint16_t machine = 0;
+    CopyMemory(&machine, &bytes[peOffset + 4], sizeof machine);
+    if (machine == IMAGE_FILE_MACHINE_I386) return "i686, 32-bit";
+    if (machine == IMAGE_FILE_MACHINE_AMD64) return "x86_64, 64-bit";
+    return "machine " + std::to_string(machine);
+}
+
+// Which program the tests drive, said once for the test command's summary: the build whose
+// tests run is the build whose program they start.
+void SayWhichProgram(const std::string& program) {
+    static bool said = false;
+    if (said) return;
+    said = true;
+    std::cout << "kx_setup.exe under test: " << program << " (" << MachineOf(program) << ")" << std::endl;
+    EXPECT_EQ(sizeof(void*) == 4 ? "i686, 32-bit" : "x86_64, 64-bit", MachineOf(program));
+}
+
 class WizardEndToEndTest : public TempFolderTest {
 protected:
     void SetUp() override {
         TempFolderTest::SetUp();
         ASSERT_TRUE(CreateDirectoryA(Path("disc").c_str(), NULL));
         program_ = Path("disc\\kx_setup.exe");
+        SayWhichProgram(BuiltProgram());
         ASSERT_TRUE(CopyFileA(BuiltProgram().c_str(), program_.c_str(), FALSE)) << BuiltProgram();
         std::vector<kx::PackageMember> members = {
             Member("", "korvex.exe", "MZ the address book"),

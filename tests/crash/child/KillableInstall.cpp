@@ -146,6 +146,18 @@ const Patch kPatches[] = {
     {"CreateDirectoryA", reinterpret_cast<void*>(KillableCreateDirectoryA)},
 };
 
+// The test tells a launch that never reached this program's code from one that did: the event
+// named in KX_STARTED_EVENT is set first thing.
+void SayStarted() {
+    char name[128];
+    DWORD length = GetEnvironmentVariableA("KX_STARTED_EVENT", name, sizeof name);
+    if (length == 0 || length >= sizeof name) return;
+    HANDLE started = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
+    if (started == NULL) return;
+    SetEvent(started);
+    CloseHandle(started);
+}
+
 int RunCounted() {
     ImportPatch* patches[sizeof kPatches / sizeof kPatches[0]];
     for (size_t i = 0; i < sizeof kPatches / sizeof kPatches[0]; ++i)
@@ -161,6 +173,7 @@ int RunCounted() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    SayStarted();
     if (argc != 4) {
         std::fputs("usage: kx_killable_install KILL_AT REPORT_PATH TEMP_FOLDER\n", stderr);
         return 2;
