@@ -10,9 +10,7 @@ const uint32_t kResourceDirectoryIndex = 2;
 const uint32_t kVersionType = 16;  // RT_VERSION
 const uint32_t kVersionName = 1;   // VS_VERSION_INFO
 const uint32_t kSubdirectoryBit = 0x80000000u;
-const uint32_t kFixedInfoSignature = 0xFEEF04BDu;
 const size_t kFixedInfoSize = 52;
-const char kVersionKey[] = "VS_VERSION_INFO";
 
 // The image as bytes: every read says whether it fell inside.
 class ImageBytes {
@@ -100,27 +98,37 @@ public:
         return true;
     }
 
-    // The entry of the directory at directoryOffset (from the resource directory) with the numeric
-    // id; any entry at all when id is negative. Its target, as an offset from the resource
-    // directory, and whether that is a directory.
-    bool FindEntry(uint32_t directoryOffset, int64_t id, uint32_t* target, bool* isDirectory) const {
+    // The target of an entry of the directory at directoryOffset, as an offset from the
+    // resource directory, when the entry is a directory as wanted: the entry with the numeric
+    // id, searched by halves among the numbered entries (they follow the named ones in
+    // ascending order) as the platform's loader searches; with a negative id the first entry of
+    // the wanted kind.
+    bool FindEntry(uint32_t directoryOffset, int64_t id, bool wantDirectory, uint32_t* target) const {
         uint64_t directoryAddress = uint64_t{section_.rootAddress} + directoryOffset, directory = 0;
         uint16_t named = 0, numbered = 0;
         if (!Locate(directoryAddress, 16, &directory) || !image_.U16(directory + 12, &named) ||
             !image_.U16(directory + 14, &numbered))
             return false;
-        // Named entries come first; the numbered ones follow them.
-        uint32_t first = id < 0 ? 0 : named;
-        for (uint32_t i = first; i < uint32_t{named} + numbered; ++i) {
+        int64_t low = id < 0 ? 0 : named, high = int64_t{named} + numbered - 1;
+        while (low <= high) {
+            int64_t at = id < 0 ? low : (low + high) / 2;
             uint64_t entry = 0;
             uint32_t name = 0, data = 0;
-            if (!Locate(directoryAddress + 16 + 8 * uint64_t{i}, 8, &entry) || !image_.U32(entry, &name) ||
-                !image_.U32(entry + 4, &data))
+            if (!Locate(directoryAddress + 16 + 8 * static_cast<uint64_t>(at), 8, &entry) ||
+                !image_.U32(entry, &name) || !image_.U32(entry + 4, &data))
                 return false;
-            if (id >= 0 && ((name & kSubdirectoryBit) != 0 || name != id)) continue;
-            *target = data & ~kSubdirectoryBit;
-            *isDirectory = (data & kSubdirectoryBit) != 0;
-            return true;
+            bool isDirectory = (data & kSubdirectoryBit) != 0;
+            int64_t entryId = name & 0xFFFF;
+            if (id < 0 ? isDirectory == wantDirectory : entryId == id) {
+                *target = data & ~kSubdirectoryBit;
+                return isDirectory == wantDirectory;
+            }
+            if (id < 0)
+                ++low;
+            else if (entryId > id)
+                high = at - 1;
+            else
+                low = at + 1;
         }
         return false;
     }
@@ -129,10 +137,9 @@ public:
     // the walk. The language is the first one there.
     bool FindVersionData(uint64_t* offset, uint32_t* size) const {
         uint32_t names = 0, languages = 0, dataEntry = 0, dataAddress = 0;
-        bool isDirectory = false;
-        if (!FindEntry(0, kVersionType, &names, &isDirectory) || !isDirectory) return false;
-        if (!FindEntry(names, kVersionName, &languages, &isDirectory) || !isDirectory) return false;
-        if (!FindEntry(languages, -1, &dataEntry, &isDirectory) || isDirectory) return false;
+        if (!FindEntry(0, kVersionType, true, &names) || !FindEntry(names, kVersionName, true, &languages) ||
+            !FindEntry(languages, -1, false, &dataEntry))
+            return false;
         uint64_t entry = 0;
         if (!Locate(uint64_t{section_.rootAddress} + dataEntry, 16, &entry) || !image_.U32(entry, &dataAddress) ||
             !image_.U32(entry + 4, size))
@@ -145,22 +152,21 @@ private:
     const ResourceSection& section_;
 };
 
-// The VS_VERSIONINFO block: its length, the length of its value, its type, the key in UTF-16
-// and, aligned to four bytes from the block's start, the fixed file information.
+// The VS_VERSIONINFO block: its length, the length of its value, its type, a UTF-16 key and,
+// aligned to four bytes from the block's start, the fixed file information. The version
+// service checks neither the key's text ("VS_VERSION_INFO") nor the signature (0xFEEF04BD):
+// a file whose key or signature is damaged still has its version for the setup program, so
+// it has it here too. Only the key's length places the value.
 uint32_t FixedInfoVersion(const ImageBytes& image, uint64_t block, uint32_t size) {
-    uint16_t blockLength = 0, valueLength = 0;
-    if (!image.U16(block, &blockLength) || !image.U16(block + 2, &valueLength)) return 0;
-    if (valueLength < kFixedInfoSize) return 0;
+    uint16_t valueLength = 0, unit = 1;
+    if (!image.U16(block + 2, &valueLength) || valueLength < kFixedInfoSize) return 0;
     uint64_t at = block + 6;
-    for (size_t i = 0; i < sizeof kVersionKey; ++i, at += 2) {
-        uint16_t unit = 0;
-        if (!image.U16(at, &unit) || unit != static_cast<unsigned char>(kVersionKey[i])) return 0;
-    }
-    uint64_t value = block + ((at - block + 3) & ~uint64_t{3});
-    if (value - block + kFixedInfoSize > size || value - block + kFixedInfoSize > blockLength) return 0;
-    uint32_t signature = 0, mostSignificant = 0, leastSignificant = 0;
-    if (!image.U32(value, &signature) || signature != kFixedInfoSignature || !image.U32(value + 8, &mostSignificant) ||
-        !image.U32(value + 12, &leastSignificant))
+    for (; unit != 0 && at - block < size; at += 2)
+        if (!image.U16(at, &unit)) return 0;
+    uint64_t value = (at - block + 3) & ~uint64_t{3};
+    uint32_t mostSignificant = 0, leastSignificant = 0;
+    if (unit != 0 || value + kFixedInfoSize > size || !image.U32(block + value + 8, &mostSignificant) ||
+        !image.U32(block + value + 12, &leastSignificant))
         return 0;
     return PackVersionCode(mostSignificant, leastSignificant);
 }
