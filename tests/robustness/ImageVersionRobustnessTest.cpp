@@ -9,25 +9,10 @@
 #include <cstring>
 
 #include "ImageFixtures.h"
+#include "SeededRandom.h"
 #include "install/ImageVersion.h"
 
 namespace {
-
-// splitmix64, as the package mutations use.
-class Random {
-public:
-    explicit Random(uint64_t seed) : state_(seed) {}
-    uint64_t Next() {
-        uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    size_t Below(size_t bound) { return static_cast<size_t>(Next() % bound); }
-
-private:
-    uint64_t state_;
-};
 
 // The bytes copied to the end of committed pages, followed by a page without access.
 class GuardedBytes {
@@ -58,7 +43,7 @@ private:
 const uint32_t kValuesAtBounds[] = {0,       1,          4,           0x10,        0x3C,        0xFFFF,
                                     0x10000, 0x7FFFFFFF, 0x80000000u, 0x80000010u, 0xFFFFFFF0u, 0xFFFFFFFFu};
 
-std::string Mutate(const std::string& image, const std::vector<size_t>& structure, Random& random) {
+std::string Mutate(const std::string& image, const std::vector<size_t>& structure, SeededRandom& random) {
     std::string bytes = image;
     size_t head = structure.back() + 64;  // headers and the version resource lie below
     switch (random.Below(4)) {
@@ -106,7 +91,7 @@ TEST(ImageVersionRobustnessTest, NoMutationOfTheFixturesReadsOutsideTheImage) {
         ASSERT_TRUE(places.found) << "no version resource in " << kVersionedFixtures[f];
         std::vector<size_t> structure = StructureOffsets(places);
         uint32_t intact = ImageFileVersion(reinterpret_cast<const unsigned char*>(image.data()), image.size());
-        Random random(0x7065766572ULL + f);
+        SeededRandom random(0x7065766572ULL + f);
         int unchanged = 0, lost = 0;
         for (int variant = 0; variant < kVariants; ++variant) {
             std::snprintf(currentVariant, sizeof currentVariant, "%s, seed 0x%llX, variant %d", kVersionedFixtures[f],

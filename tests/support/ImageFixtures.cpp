@@ -10,7 +10,7 @@ const char* const kVersionedFixtures[4] = {"version_1_0_0_0.dll", "version_1_0_2
                                            "version_300_4_5_6.dll"};
 const char kUnversionedFixture[] = "version_none.dll";
 
-std::string FixtureImagePath(const char* name) {
+std::string FixturePath(const char* name) {
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
     std::string folder(path, length);
@@ -18,7 +18,7 @@ std::string FixtureImagePath(const char* name) {
 }
 
 std::string FixtureImage(const char* name) {
-    return ReadBytes(FixtureImagePath(name));
+    return ReadBytes(FixturePath(name));
 }
 
 template <typename T>

@@ -11,7 +11,7 @@
 extern const char* const kVersionedFixtures[4];
 extern const char kUnversionedFixture[];
 
-std::string FixtureImagePath(const char* name);
+std::string FixturePath(const char* name);
 std::string FixtureImage(const char* name);  // "" when missing
 
 struct VersionPlaces {
