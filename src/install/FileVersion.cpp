@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "install/CopyDecision.h"
 #include "util/FileHandle.h"
 
 // The fixed file information is the image stored in the file's version resource.
@@ -34,14 +35,13 @@ uint32_t PackedFileVersion(const char* path) {
     if (GetFileVersionInfoA(path, 0, size, block) &&
         VerQueryValueA(block, "\\", reinterpret_cast<void**>(&info), &infoLength) && info != NULL &&
         infoLength >= sizeof *info) {
-        code = (HIWORD(info->dwFileVersionMS) & 0xFF) << 24 | (LOWORD(info->dwFileVersionMS) & 0xFF) << 16 |
-               (HIWORD(info->dwFileVersionLS) & 0xFF) << 8 | (LOWORD(info->dwFileVersionLS) & 0xFF);
+        code = PackVersionCode(info->dwFileVersionMS, info->dwFileVersionLS);
     }
     HeapFree(heap, 0, block);
     return code;
 }
 
-static uint64_t LastWriteTimeOrZero(const char* path) {
+uint64_t UnsharedLastWriteTime(const char* path) {
     FileHandle file(CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
     FILETIME written;
     if (!file.IsOpen() || !GetFileTime(file.Get(), NULL, NULL, &written)) return 0;
@@ -49,8 +49,8 @@ static uint64_t LastWriteTimeOrZero(const char* path) {
 }
 
 int CompareFileTimes(const char* firstPath, const char* secondPath) {
-    uint64_t first = LastWriteTimeOrZero(firstPath);
-    uint64_t second = LastWriteTimeOrZero(secondPath);
+    uint64_t first = UnsharedLastWriteTime(firstPath);
+    uint64_t second = UnsharedLastWriteTime(secondPath);
     if (first > second) return -1;
     if (first < second) return 1;
     return 0;

@@ -9,3 +9,7 @@ uint32_t PackedFileVersion(const char* path);
 // -1 when the first file's last-write time is later, 1 when it is earlier, 0 when equal. A file
 // that cannot be opened without sharing, or whose time cannot be read, counts as time 0.
 int CompareFileTimes(const char* firstPath, const char* secondPath);
+
+// The file's last-write time as a Windows file time, read through an unshared open; 0 when the
+// file cannot be opened so or its time cannot be read.
+uint64_t UnsharedLastWriteTime(const char* path);

@@ -2,6 +2,7 @@
 // then copy each over its final name, asking first where the member's copy mode says so.
 #include <windows.h>
 
+#include "install/CopyDecision.h"
 #include "install/FileVersion.h"
 #include "install/PackageReader.h"
 #include "util/FileHandle.h"
@@ -42,37 +43,48 @@ static uint64_t TimeValue(const FILETIME& time) {
     return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
 }
 
-// Whether the installed file is later than the extracted one. One attribute query tells when it
-// is not, without opening either file; only when it is are both opened, unshared, as the date
-// comparison demands, so that a file another program holds counts as no time and is not asked.
-static bool InstalledIsLater(const char* temporaryPath, const char* finalPath, const FILETIME& installedTime) {
-    WIN32_FILE_ATTRIBUTE_DATA extracted;
-    if (GetFileAttributesExA(temporaryPath, GetFileExInfoStandard, &extracted) &&
-        TimeValue(installedTime) <= TimeValue(extracted.ftLastWriteTime))
-        return false;
-    return CompareFileTimes(temporaryPath, finalPath) > 0;
+// The facts that the member's mode compares, and no more: reading a version is slow. The
+// package's version is only read against an installed one, since nothing is lower than no
+// version. The times come from the attribute queries already made.
+static MemberFacts ReadFacts(const MemberRecord& record, const char* temporaryPath, const char* finalPath,
+                             const WIN32_FILE_ATTRIBUTE_DATA& installed) {
+    MemberFacts facts;
+    facts.copyMode = record.copyMode;
+    facts.installed = true;
+    if (record.copyMode == 1) {
+        facts.installedVersion = PackedFileVersion(finalPath);
+        if (facts.installedVersion != 0) facts.packageVersion = PackedFileVersion(temporaryPath);
+    } else if (record.copyMode == 2) {
+        WIN32_FILE_ATTRIBUTE_DATA extracted;
+        if (GetFileAttributesExA(temporaryPath, GetFileExInfoStandard, &extracted))
+            facts.packageTime = TimeValue(extracted.ftLastWriteTime);
+        facts.installedTime = TimeValue(installed.ftLastWriteTime);
+    }
+    return facts;
 }
 
 // 1 copy, 0 keep, for a member whose final file exists.
 static int Decide(const MemberRecord& record, const char* temporaryPath, const char* finalPath,
                   const WIN32_FILE_ATTRIBUTE_DATA& installed, int previousDecision) {
-    switch (record.copyMode) {
-        case 1: {
-            // Nothing is lower than an installed file without a version: the package file's
-            // version is then not read.
-            uint32_t installedVersion = PackedFileVersion(finalPath);
-            if (installedVersion != 0 && PackedFileVersion(temporaryPath) < installedVersion)
-                return AskAbout(kVersionQuestion, record.fileName);
-            return 1;
-        }
-        case 2:
-            if (InstalledIsLater(temporaryPath, finalPath, installed.ftLastWriteTime))
-                return AskAbout(kDateQuestion, record.fileName);
-            return 1;
-        case 3:
-            return previousDecision;
-        case 4:
+    MemberFacts facts = ReadFacts(record, temporaryPath, finalPath, installed);
+    CopyStep step = DecideCopy(facts);
+    if (step == CopyStep::kAskDate) {
+        // The attribute times only clear a member. Before a question both files are opened
+        // unshared, as the date comparison demands, so that a file another program holds
+        // counts as no time and is not asked about.
+        facts.packageTime = UnsharedLastWriteTime(temporaryPath);
+        facts.installedTime = UnsharedLastWriteTime(finalPath);
+        step = DecideCopy(facts);
+    }
+    switch (step) {
+        case CopyStep::kAskVersion:
+            return AskAbout(kVersionQuestion, record.fileName);
+        case CopyStep::kAskDate:
+            return AskAbout(kDateQuestion, record.fileName);
+        case CopyStep::kAskAlways:
             return AskOverwrite(kPlainQuestion, "確認");
+        case CopyStep::kFollowGroup:
+            return previousDecision;
         default:
             return 1;
     }
@@ -134,7 +146,7 @@ int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder)
     }
     WriteTrace("バージョンを確認しながらコピー");
     if (result == 0) {
-        int previousDecision = 1;
+        GroupDecision group;
         bool renamedAny = false;
         MemberRecord record;
         char temporaryPath[kMaxPathBytes];
@@ -148,10 +160,10 @@ int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder)
             bool installed = FindInstalledFile(finalPath, &installedFile);
             if (installed) {
                 if (renamedAny) RestoreTakenTemporaryFile(temporaryPath, finalPath);
-                decision = Decide(record, temporaryPath, finalPath, installedFile, previousDecision);
+                decision = Decide(record, temporaryPath, finalPath, installedFile, group.Decision());
                 ClearBlockingAttributes(finalPath, installedFile.dwFileAttributes);
             }
-            if (record.groupFlag == 0) previousDecision = decision;
+            group.Record(i, record.groupFlag, decision);
             BOOL placed = TRUE;
             if (decision == 1) {
                 bool renamed = false;

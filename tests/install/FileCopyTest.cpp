@@ -2,20 +2,13 @@
 // answered as a user would.
 #include <gtest/gtest.h>
 
+#include "ImageFixtures.h"
 #include "MessageBoxObserver.h"
 #include "PackageFixture.h"
 #include "install/FileVersion.h"
 #include "install/PackageReader.h"
 
 namespace {
-
-// A fixture DLL that the build puts beside the test program.
-std::string FixturePath(const char* name) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
-    std::string folder(path, length);
-    return folder.erase(folder.rfind('\\') + 1) + name;
-}
 
 std::string FixtureBytes(const char* name) {
     std::string bytes = ReadBytes(FixturePath(name));

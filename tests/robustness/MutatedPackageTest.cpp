@@ -4,26 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "MessageBoxObserver.h"
+#include "SeededRandom.h"
 #include "../install/PackageFixture.h"
 #include "install/PackageReader.h"
 
 namespace {
-
-// splitmix64: small, fast and the same on every platform.
-class Random {
-public:
-    explicit Random(uint64_t seed) : state_(seed) {}
-    uint64_t Next() {
-        uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    size_t Below(size_t bound) { return static_cast<size_t>(Next() % bound); }
-
-private:
-    uint64_t state_;
-};
 
 struct Base {
     std::string bytes;
@@ -66,7 +51,7 @@ void PutU32(std::string* bytes, size_t at, uint32_t value) {
         (*bytes)[at + i] = static_cast<char>(value >> (8 * i));
 }
 
-std::string Mutate(const Base& base, Random& random) {
+std::string Mutate(const Base& base, SeededRandom& random) {
     std::string bytes = base.bytes;
     switch (random.Below(6)) {
         case 0:  // flip a few bytes anywhere
@@ -130,7 +115,7 @@ class MutatedPackageTest : public PackageTest, public ::testing::WithParamInterf
 TEST_P(MutatedPackageTest, NeverEscapesTheTargetNorLeavesTemporaryFiles) {
     const int kVariants = 1250;
     Base base = MakeBase();
-    Random random(0x6B78706163ULL + static_cast<uint64_t>(GetParam()));
+    SeededRandom random(0x6B78706163ULL + static_cast<uint64_t>(GetParam()));
     MessageBoxScript boxes;
     boxes.DismissTheRest();
     for (int variant = 0; variant < kVariants; ++variant) {

@@ -84,6 +84,25 @@ bool MakeFolder(const std::string& path) {
     return CreateDirectoryA(path.c_str(), NULL) || KindOf(path) == PathKind::kFolder;
 }
 
+bool ExactLastWriteFileTime(const std::string& path, uint64_t* fileTime) {
+    return LastWriteFileTime(path, fileTime);
+}
+
+std::string ForTerminal(const std::string& stored) {
+    UINT codePage = GetConsoleOutputCP();
+    if (codePage == 0 || codePage == 932) return stored;
+    int wideLength =
+        MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, stored.data(), static_cast<int>(stored.size()), NULL, 0);
+    if (wideLength <= 0) return stored;
+    std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
+    MultiByteToWideChar(932, 0, stored.data(), static_cast<int>(stored.size()), wide.data(), wideLength);
+    int length = WideCharToMultiByte(codePage, 0, wide.data(), wideLength, NULL, 0, NULL, NULL);
+    if (length <= 0) return stored;
+    std::string shown(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), wideLength, &shown[0], length, NULL, NULL);
+    return shown;
+}
+
 #else
 
 const uint64_t kTicksPerSecond = 10000000;
@@ -125,6 +144,19 @@ bool SetLastWriteFileTime(const std::string& path, uint64_t fileTime) {
 
 bool MakeFolder(const std::string& path) {
     return mkdir(path.c_str(), 0777) == 0 || KindOf(path) == PathKind::kFolder;
+}
+
+bool ExactLastWriteFileTime(const std::string& path, uint64_t* fileTime) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0 || info.st_mtim.tv_sec < 0) return false;
+    *fileTime = (static_cast<uint64_t>(info.st_mtim.tv_sec) + kSecondsFrom1601To1970) * kTicksPerSecond +
+                static_cast<uint64_t>(info.st_mtim.tv_nsec) / 100;
+    return true;
+}
+
+std::string ForTerminal(const std::string& stored) {
+    std::string shown;
+    return HostNames(true).ToHost(stored, &shown) ? shown : stored;
 }
 
 #endif
@@ -195,6 +227,22 @@ bool HostNames::ToHost(const std::string& stored, std::string* host) const {
         return true;
     }
     return Recode(stored, "CP932", "UTF-8", host);
+}
+
+bool FindMemberFile(const std::string& folder, const std::string& subfolder, const std::string& name,
+                    std::string* path) {
+    for (bool utf8 : {true, false}) {
+        HostNames names(utf8);
+        std::string hostSubfolder, hostName;
+        if (!names.ToHost(subfolder, &hostSubfolder) || !names.ToHost(name, &hostName)) continue;
+        std::string candidate = folder + "/";
+        if (!hostSubfolder.empty()) candidate += names.WithSlashes(hostSubfolder) + "/";
+        candidate += hostName;
+        if (KindOf(candidate) != PathKind::kFile) continue;
+        *path = candidate;
+        return true;
+    }
+    return false;
 }
 
 std::string HostNames::WithSlashes(const std::string& host) const {

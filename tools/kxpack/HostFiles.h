@@ -13,6 +13,8 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 // Windows file times (100 ns since 1601-01-01 UTC); on Linux in whole seconds.
 bool LastWriteFileTime(const std::string& path, uint64_t* fileTime);
 bool SetLastWriteFileTime(const std::string& path, uint64_t fileTime);
+// To the 100 ns that the file system keeps: what the setup program compares.
+bool ExactLastWriteFileTime(const std::string& path, uint64_t* fileTime);
 
 bool IsFolder(const std::string& path);
 // Makes the folder, whose parent must exist; true when it is a folder afterwards.
@@ -26,6 +28,16 @@ std::string ListFilesBelow(const std::string& folder, std::vector<std::string>* 
 
 // Names as the package stores them (Shift-JIS bytes) and as this machine's files carry them:
 // the same bytes, or with --utf8 (Linux build only) UTF-8.
+// The file that a member (stored names) would be installed as below folder, as this machine
+// names it: on Linux by its UTF-8 name, else by the stored bytes, as "extract" writes them
+// without --utf8 and as the Windows build names every file. false when no file is there.
+bool FindMemberFile(const std::string& folder, const std::string& subfolder, const std::string& name,
+                    std::string* path);
+
+// Stored bytes (Shift-JIS) as the terminal shows them: UTF-8 on Linux, the console's code page
+// on Windows. Bytes that are not Shift-JIS stay as they are.
+std::string ForTerminal(const std::string& stored);
+
 class HostNames {
 public:
     explicit HostNames(bool utf8) : utf8_(utf8) {}

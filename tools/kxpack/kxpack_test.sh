@@ -79,6 +79,25 @@ grep -q 'device' err.txt || fail "device name: not named"
 [ ! -e o.pac ] || fail "a refused build left its output"
 expect_refusal "no command" "$kxpack"
 
+# preview: a version-up of one.pac by a package whose chm is dated earlier than the installed
+# one, whose Japanese member follows the chm's decision, and a member added. Names print in
+# UTF-8 without --utf8.
+grep -q 'データ\\名前.txt' <<<"$("$kxpack" list one.pac)" || fail "list without --utf8: names not in UTF-8"
+printf 'version\t1.3.0.0\nfile\t.\tkorvex.exe\nfile\thelp\tkorvex.chm\t2\t0\t0\t2019-01-01T00:00:00Z\nfile\tデータ\t名前.txt\t3\nfile\t.\tcox.txt\t4\n' > next.txt
+"$kxpack" build next.txt src next.pac --utf8 >/dev/null
+expected=$'replace\tkorvex.exe\tmode 0 replaces without asking
+ask-date\thelp\\korvex.chm\ttime 2019-01-01T00:00:00.0000000Z, installed 2020-05-06T07:08:09.0000000Z
+follows\tデータ\\名前.txt\tdecision of help\\korvex.chm
+new\tcox.txt\tnot installed
+1 questions'
+[ "$("$kxpack" preview next.pac --over one.pac)" = "$expected" ] || fail "preview over a package: $("$kxpack" preview next.pac --over one.pac)"
+# Over the installed folder the same, and a file there that next.pac does not name is not listed.
+"$kxpack" extract one.pac installed --utf8 >/dev/null && printf 'x' > installed/extra.txt
+[ "$("$kxpack" preview next.pac --over installed)" = "$expected" ] || fail "preview over a folder"
+expect_refusal "preview of a damaged package" "$kxpack" preview damaged.pac --over one.pac
+expect_refusal "preview over a damaged package" "$kxpack" preview next.pac --over damaged.pac
+expect_refusal "preview over nothing" "$kxpack" preview next.pac --over missing
+
 # A vendor's folder, four levels deep, through folder lines: the files in the order of their
 # stored paths (a nested folder before its parent's files), a file line setting one file's
 # options, a second folder line into a subfolder of its own.

@@ -10,6 +10,7 @@
 #include "PackageCheck.h"
 #include "PackageExtract.h"
 #include "PackageFormat.h"
+#include "PackagePreview.h"
 #include "StarterManifest.h"
 
 static const char kUsage[] =
@@ -39,7 +40,8 @@ static const char kUsage[] =
     "a file line for one of those paths sets that file's options instead.\n"
     "Names are stored as the manifest's bytes (Shift-JIS). --utf8 (Linux build only) reads a\n"
     "UTF-8 manifest, stores the names in Shift-JIS and finds the source files by their UTF-8 names;\n"
-    "extract then writes UTF-8 names.\n";
+    "extract then writes UTF-8 names. Member names are shown in UTF-8 on Linux and in the console's\n"
+    "code page on Windows.\n";
 
 static int Fail(const std::string& what) {
     std::fprintf(stderr, "kxpack: %s\n", what.c_str());
@@ -62,12 +64,7 @@ static int Build(const std::string& manifestPath, const std::string& folder, con
     return 0;
 }
 
-static std::string Shown(const std::string& sjis, const kx::HostNames& names) {
-    std::string text;
-    return names.ToHost(sjis, &text) ? text : sjis;
-}
-
-static int List(const std::string& path, const kx::HostNames& names) {
+static int List(const std::string& path) {
     std::string bytes;
     if (!kx::ReadWholeFile(path, &bytes)) return Fail("cannot read " + path);
     kx::PackageReport report = kx::CheckPackage(bytes);
@@ -84,7 +81,7 @@ static int List(const std::string& path, const kx::HostNames& names) {
         std::string where = m.subfolder.empty() ? m.name : m.subfolder + "\\" + m.name;
         std::printf("%5zu %10u %-28s %4u %4u %5u  %s\n", i, report.members[i].dataSize,
                     kx::FileTimeText(m.fileTime).c_str(), m.copyMode, m.optionByte1, m.groupFlag,
-                    Shown(where, names).c_str());
+                    kx::ForTerminal(where).c_str());
     }
     for (const std::string& note : report.notes)
         std::printf("note: %s\n", note.c_str());
@@ -121,6 +118,24 @@ static int Init(const std::string& folder) {
     return 0;
 }
 
+static int Preview(const std::string& newPath, const std::string& oldPath) {
+    std::string newBytes, oldBytes;
+    if (!kx::ReadWholeFile(newPath, &newBytes)) return Fail("cannot read " + newPath);
+    kx::Preview preview;
+    if (kx::IsFolder(oldPath))
+        preview = kx::PreviewOverFolder(newBytes, oldPath);
+    else if (kx::ReadWholeFile(oldPath, &oldBytes))
+        preview = kx::PreviewOverPackage(newBytes, oldBytes);
+    else
+        return Fail("cannot read " + oldPath);
+    if (!preview.error.empty()) return Fail(preview.error);
+    for (const kx::PreviewLine& line : preview.lines)
+        std::printf("%s\t%s\t%s\n", line.action.c_str(), kx::ForTerminal(line.path).c_str(),
+                    kx::ForTerminal(line.why).c_str());
+    std::printf("%zu questions\n", preview.questions);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     bool utf8 = false;
@@ -141,9 +156,10 @@ int main(int argc, char** argv) {
     }
     kx::HostNames names(utf8);
     if (command == "build" && args.size() == 4) return Build(args[1], args[2], args[3], names);
-    if (command == "list" && args.size() == 2) return List(args[1], names);
+    if (command == "list" && args.size() == 2) return List(args[1]);
     if (command == "verify" && args.size() == 2) return Verify(args[1]);
     if (command == "extract" && args.size() == 3) return Extract(args[1], args[2], names);
     if (command == "init" && args.size() == 2) return Init(args[1]);
+    if (command == "preview" && args.size() == 4 && args[2] == "--over") return Preview(args[1], args[3]);
     return Fail("bad command line (try --help)");
 }
