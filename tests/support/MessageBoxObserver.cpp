@@ -9,7 +9,8 @@ namespace {
 thread_local MessageBoxScript* t_script = NULL;
 thread_local HHOOK t_cbtHook = NULL;
 thread_local HHOOK t_messageHook = NULL;
-thread_local std::set<HWND>* t_seen = NULL;
+thread_local std::set<HWND>* t_seen = NULL;      // boxes whose answer is on its way
+thread_local std::set<HWND>* t_answered = NULL;  // boxes answered, until destroyed
 UINT g_answerMessage = 0;
 
 std::string WindowText(HWND window) {
@@ -109,7 +110,7 @@ struct MessageBoxObserverAccess {
     static void OnAnswer(MSG* msg) {
         HWND window = msg->hwnd;
         msg->message = WM_NULL;
-        t_seen->erase(window);
+        if (!t_answered->insert(window).second) return;
         ObservedBox box;
         if (!ReadMessageBox(window, &box)) return;
         box.caption = WindowText(window);
@@ -125,8 +126,15 @@ struct MessageBoxObserverAccess {
     }
 };
 
+// A box is answered once: while another process's windows come and go (a test running beside
+// this one), Wine can hand the hook the answer message of a box a second time. A box is
+// forgotten when destroyed, so that a later box with the same handle counts anew.
 static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) MessageBoxObserverAccess::OnActivate(reinterpret_cast<HWND>(wParam));
+    if (code == HCBT_DESTROYWND) {
+        t_seen->erase(reinterpret_cast<HWND>(wParam));
+        t_answered->erase(reinterpret_cast<HWND>(wParam));
+    }
     return CallNextHookEx(t_cbtHook, code, wParam, lParam);
 }
 
@@ -142,6 +150,7 @@ void InstallMessageBoxObserver() {
     if (t_cbtHook != NULL) return;
     g_answerMessage = RegisterWindowMessageA("KxTestAnswerMessageBox");
     t_seen = new std::set<HWND>();
+    t_answered = new std::set<HWND>();
     t_cbtHook = SetWindowsHookExA(WH_CBT, CbtHook, NULL, GetCurrentThreadId());
     t_messageHook = SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, NULL, GetCurrentThreadId());
 }
