@@ -69,7 +69,21 @@ void BuildOldFile(const std::string& path, int recordCount) {
     delete table;
 }
 
+// A conversion that fails says so in a message box: it is answered here, so that a size too large
+// for the process ends the child instead of waiting for a click.
+LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    HWND box = reinterpret_cast<HWND>(wParam);
+    char className[16];
+    if (code == HCBT_ACTIVATE && GetClassNameA(box, className, sizeof className) > 0 &&
+        lstrcmpA(className, "#32770") == 0) {
+        std::fputs("the conversion showed a message box\n", stderr);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
 int RunChild(const char* folderArgument) {
+    SetWindowsHookExA(WH_CBT, AnswerBoxes, NULL, GetCurrentThreadId());
     // The folder comes without its backslash: one before the closing quote would escape it.
     std::string folder = std::string(folderArgument) + "\\";
     PROCESS_MEMORY_COUNTERS memory;

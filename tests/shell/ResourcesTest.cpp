@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
 #include "MessageBoxObserver.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -336,13 +339,27 @@ void ExpectProgramResources(const std::string& program) {
     ExpectManifest(program);
 }
 
+// The file header's characteristics, as the loader reads them.
+WORD ImageCharacteristics(const std::string& program) {
+    std::string bytes = ReadBytes(program);
+    LONG peOffset = 0;
+    if (bytes.size() < sizeof(IMAGE_DOS_HEADER)) return 0;
+    CopyMemory(&peOffset, &bytes[offsetof(IMAGE_DOS_HEADER, e_lfanew)], sizeof peOffset);
+    if (peOffset < 0 || bytes.size() < static_cast<size_t>(peOffset) + 4 + sizeof(IMAGE_FILE_HEADER)) return 0;
+    IMAGE_FILE_HEADER header;
+    CopyMemory(&header, &bytes[static_cast<size_t>(peOffset) + 4], sizeof header);
+    return header.Characteristics;
+}
+
 }  // namespace
 
 TEST(ResourcesTest, TestedBuildCarriesTemplatesIconVersionAndManifest) {
     ExpectProgramResources(BuildFolder() + "win64\\kx_setup.exe");
 }
 
-// The shipped program cannot run here, but its resources can be read.
+// Large address aware: the 32-bit program then converts address books twice as large (up to 4 GiB
+// of address space on 64-bit Windows instead of 2).
 TEST(ResourcesTest, ShippedBuildCarriesTemplatesIconVersionAndManifest) {
     ExpectProgramResources(BuildFolder() + "win32\\kx_setup.exe");
+    EXPECT_TRUE(ImageCharacteristics(BuildFolder() + "win32\\kx_setup.exe") & IMAGE_FILE_LARGE_ADDRESS_AWARE);
 }
