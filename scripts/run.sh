@@ -23,6 +23,7 @@ case "${1:-}" in
     [ -s "$state/display" ] || { echo "no wizard runs on a virtual display" >&2; exit 1; }
     xwd -root -silent -display "$(cat "$state/display")" >"$state/screen.xwd"
     python3 scripts/xwd2png.py "$state/screen.xwd" "$2"
+    rm -f "$state/screen.xwd"
     echo "picture of $(cat "$state/display") written to $2"
     exit 0
     ;;

@@ -10,7 +10,7 @@ packages=(
   cmake make git ca-certificates binutils
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine wine64 xvfb xauth x11-utils
+  wine wine64 xvfb xauth x11-utils x11-apps
   locales fonts-ipafont-gothic fonts-wine
   googletest clang-format file
   g++ python3
