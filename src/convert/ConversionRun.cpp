@@ -40,13 +40,13 @@ static bool CopyRecords(RecordTable* old, RecordTable* current) {
         int32_t length = 0;
         const char* image = old->RecordImage(record, &length);
         if (image == NULL || (static_cast<uint8_t>(image[0]) & kDeletedRecord) != 0) continue;
-        current->ClearValues();
-        for (int32_t i = 0; i < oldCount; ++i) {
+        stored = current->ClearValues() == kTableOk;
+        for (int32_t i = 0; stored && i < oldCount; ++i) {
             const char* text = old->GetFieldText(i, record);
             // A value too long for its new field is dropped whole: never cut short.
-            if (map[i] != -1 && text != NULL) current->SetValue(map[i], text);
+            if (map[i] != -1 && text != NULL) stored = current->SetValue(map[i], text) != kNoMemory;
         }
-        stored = current->StoreRecord() == 0;
+        stored = stored && current->StoreRecord() == 0;
     }
     FreeLocked(map);
     return stored;

@@ -87,7 +87,9 @@ void BuildCurrentLayout(RecordTable* table) {
         definition.type = kFieldTypeText;
         definition.width = row.width;
         definition.flag = 0;
-        list->Add(definition);
+        // Without memory for one definition there is none for the next: a layout cut short
+        // fails the conversion, with one out-of-memory box instead of one per field.
+        if (list->Add(definition) == kNoMemory) break;
     }
     table->SetFields(*list);
     delete list;

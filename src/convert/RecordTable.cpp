@@ -132,8 +132,7 @@ int RecordTable::SetFields(const FieldDefList& list) {
         list.Get(i, &definition);
         widthSum += definition.width + 1;
     }
-    for (int32_t i = 0; i < count; ++i)
-        values_->Put(i, "", 0);
+    if (!EmptyValues(count)) return kNoMemory;
     FreeLocked(recordBuffer_);
     recordBufferSize_ = static_cast<int32_t>(widthSum + 2 * static_cast<int64_t>(count) + kRecordSlack);
     recordBuffer_ = static_cast<char*>(AllocateLocked(static_cast<size_t>(recordBufferSize_)));
@@ -160,10 +159,17 @@ int RecordTable::FindField(const char* name) const {
 }
 
 int RecordTable::ClearValues() {
-    for (int32_t i = 0; i < fieldCount_; ++i)
-        values_->Put(i, "", 0);
     currentRecord_ = -1;
-    return kTableOk;
+    return EmptyValues(fieldCount_) ? kTableOk : kNoMemory;
+}
+
+// Stops at the first value that cannot be had: every further one would fail too, each with the
+// pool's own out-of-memory box.
+bool RecordTable::EmptyValues(int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (!values_->Put(i, "", 0)) return false;
+    }
+    return true;
 }
 
 static bool IsAllDigits(const char* text, int32_t length) {

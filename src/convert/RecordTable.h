@@ -26,7 +26,7 @@ public:
     int SetFields(const FieldDefList& list);  // 0, 50 or 51; discards every record
     int FindField(const char* name) const;    // index of the first field of that name, or -1
 
-    int ClearValues();                              // starts a new record; always 0
+    int ClearValues();                              // starts a new record; 0 or 51
     int SetValue(int32_t index, const char* text);  // 0, 50, 100, 101 or 202
     int EncodeRecord();                             // image of the current values in the record buffer
     int CountLiveRecords() const;
@@ -47,6 +47,7 @@ public:
     RecordTable& operator=(const RecordTable&) = delete;
 
 private:
+    bool EmptyValues(int32_t count);  // values 0 to count-1 empty; false without memory
     int LoadTable(AddressFileReader& reader);
     int LoadRecords(AddressFileReader& reader, const StoredLayout& layout);
 
