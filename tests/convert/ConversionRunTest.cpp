@@ -78,19 +78,13 @@ bool WithinBudget(SIZE_T bytes) {
     return false;
 }
 
-// The program's own import slots are patched, so the real calls are looked up.
-template <typename Call>
-Call Kernel32(const char* name) {
-    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
-}
-
 HGLOBAL WINAPI BudgetedGlobalAlloc(UINT flags, SIZE_T bytes) {
-    static auto real = Kernel32<decltype(&GlobalAlloc)>("GlobalAlloc");
+    static auto real = SystemFunction<decltype(&GlobalAlloc)>("kernel32.dll", "GlobalAlloc");
     return WithinBudget(bytes) ? real(flags, bytes) : NULL;
 }
 
 HGLOBAL WINAPI BudgetedGlobalReAlloc(HGLOBAL handle, SIZE_T bytes, UINT flags) {
-    static auto real = Kernel32<decltype(&GlobalReAlloc)>("GlobalReAlloc");
+    static auto real = SystemFunction<decltype(&GlobalReAlloc)>("kernel32.dll", "GlobalReAlloc");
     return WithinBudget(bytes) ? real(handle, bytes, flags) : NULL;
 }
 

@@ -34,18 +34,13 @@ std::string BuiltProgram() {
     return tests.substr(0, tests.rfind('\\')) + "\\kx_setup.exe";
 }
 
-// The program's machine as its PE header names it.
+// The program's machine as its file header names it.
 std::string MachineOf(const std::string& program) {
-    std::string bytes = ReadBytes(program);
-    if (bytes.size() < 0x40) return "no program";
-    uint32_t peOffset = 0;
-    CopyMemory(&peOffset, &bytes[0x3C], sizeof peOffset);
-    if (peOffset > bytes.size() - 6) return "no program";
-    uint16_t machine = 0;
-    CopyMemory(&machine, &bytes[peOffset + 4], sizeof machine);
-    if (machine == IMAGE_FILE_MACHINE_I386) return "i686, 32-bit";
-    if (machine == IMAGE_FILE_MACHINE_AMD64) return "x86_64, 64-bit";
-    return "machine " + std::to_string(machine);
+    IMAGE_FILE_HEADER header;
+    if (!ReadImageFileHeader(program, &header)) return "no program";
+    if (header.Machine == IMAGE_FILE_MACHINE_I386) return "i686, 32-bit";
+    if (header.Machine == IMAGE_FILE_MACHINE_AMD64) return "x86_64, 64-bit";
+    return "machine " + std::to_string(header.Machine);
 }
 
 // Which program the tests drive, said once for the test command's summary: the build whose

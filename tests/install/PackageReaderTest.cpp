@@ -53,9 +53,7 @@ std::string SystemText(DWORD code) {
 
 // WriteFile as Wine behaves on a full disk: success, with half the bytes written and no error.
 BOOL WINAPI WriteFileHalfway(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED overlapped) {
-    typedef BOOL(WINAPI * WriteFileCall)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
-    static WriteFileCall realWriteFile = reinterpret_cast<WriteFileCall>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "WriteFile")));
+    static auto realWriteFile = SystemFunction<decltype(&WriteFile)>("kernel32.dll", "WriteFile");
     BOOL result = realWriteFile(file, bytes, count / 2, written, overlapped);
     SetLastError(ERROR_SUCCESS);
     return result;

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstddef>
-
 #include "MessageBoxObserver.h"
 #include "TestFiles.h"
 
@@ -341,14 +339,8 @@ void ExpectProgramResources(const std::string& program) {
 
 // The file header's characteristics, as the loader reads them.
 WORD ImageCharacteristics(const std::string& program) {
-    std::string bytes = ReadBytes(program);
-    LONG peOffset = 0;
-    if (bytes.size() < sizeof(IMAGE_DOS_HEADER)) return 0;
-    CopyMemory(&peOffset, &bytes[offsetof(IMAGE_DOS_HEADER, e_lfanew)], sizeof peOffset);
-    if (peOffset < 0 || bytes.size() < static_cast<size_t>(peOffset) + 4 + sizeof(IMAGE_FILE_HEADER)) return 0;
     IMAGE_FILE_HEADER header;
-    CopyMemory(&header, &bytes[static_cast<size_t>(peOffset) + 4], sizeof header);
-    return header.Characteristics;
+    return ReadImageFileHeader(program, &header) ? header.Characteristics : 0;
 }
 
 }  // namespace

@@ -3,6 +3,13 @@
 #pragma once
 #include <windows.h>
 
+// The system's own function behind a patched import slot, for a replacement to call: calling it
+// by name from the program would land in the replacement again.
+template <typename Call>
+Call SystemFunction(const char* dllName, const char* functionName) {
+    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dllName), functionName)));
+}
+
 class ImportPatch {
 public:
     ImportPatch(const char* dllName, const char* functionName, void* replacement);

@@ -1,5 +1,7 @@
 #include "TestFiles.h"
 
+#include <cstddef>
+
 bool WriteBytes(const std::string& path, const std::string& bytes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -51,4 +53,16 @@ bool SetLastWriteTime(const std::string& path, uint64_t fileTime) {
 
 std::string Repeat(char byte, size_t count) {
     return std::string(count, byte);
+}
+
+bool ReadImageFileHeader(const std::string& path, IMAGE_FILE_HEADER* header) {
+    std::string bytes = ReadBytes(path);
+    LONG peOffset = 0;
+    if (bytes.size() < sizeof(IMAGE_DOS_HEADER)) return false;
+    CopyMemory(&peOffset, &bytes[offsetof(IMAGE_DOS_HEADER, e_lfanew)], sizeof peOffset);
+    if (peOffset < 0 || bytes.size() < static_cast<size_t>(peOffset) + 4 + sizeof *header ||
+        bytes.compare(static_cast<size_t>(peOffset), 4, std::string("PE\0\0", 4)) != 0)
+        return false;
+    CopyMemory(header, &bytes[static_cast<size_t>(peOffset) + 4], sizeof *header);
+    return true;
 }

@@ -13,3 +13,5 @@ bool IsFolder(const std::string& path);
 uint64_t LastWriteTime(const std::string& path);  // FILETIME as one value; 0 when unreadable
 bool SetLastWriteTime(const std::string& path, uint64_t fileTime);
 std::string Repeat(char byte, size_t count);
+// The file header of a program or library image; false when the file holds none.
+bool ReadImageFileHeader(const std::string& path, IMAGE_FILE_HEADER* header);

@@ -179,9 +179,7 @@ namespace {
 // WriteFile that fails once the given number of writes went through, as on a full disk.
 int writesBeforeFailure = 0;
 BOOL WINAPI WriteFileUntilDiskFull(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED overlapped) {
-    typedef BOOL(WINAPI * WriteFileCall)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
-    static WriteFileCall realWriteFile = reinterpret_cast<WriteFileCall>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "WriteFile")));
+    static auto realWriteFile = SystemFunction<decltype(&WriteFile)>("kernel32.dll", "WriteFile");
     if (writesBeforeFailure-- > 0) return realWriteFile(file, bytes, count, written, overlapped);
     *written = 0;
     SetLastError(ERROR_DISK_FULL);

@@ -28,7 +28,7 @@ long fileCalls = 0;
 
 template <typename Call>
 Call Real(const char* name) {
-    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+    return SystemFunction<Call>("kernel32.dll", name);
 }
 
 // Counts one file-changing call; true when it is the one to be cut.
