@@ -15,6 +15,7 @@
 #include "shell/WizardState.h"
 #include "util/Crc32.h"
 #include "util/FileHandle.h"
+#include "util/HeldFile.h"
 #include "util/Message.h"
 #include "util/PathUtil.h"
 #include "util/StringPool.h"
@@ -97,13 +98,13 @@ int CopyRest(HANDLE from, HANDLE to, uint32_t* checksum) {
 // A damaged archive is refused here, before any member is extracted or any installed file
 // replaced: found later, it would stop the installation half-way.
 int WriteInnerArchive(HANDLE package, const char* path, const PackageStart& start) {
-    FileHandle inner(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+    FileHandle inner(CreateFilePatiently(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
     if (!inner.IsOpen()) return Refuse(kWriteFailed);
     uint32_t checksum = 0;
     int copied = CopyRest(package, inner.Get(), &checksum);
     if (copied == 0 && (!start.hasChecksum || checksum == start.checksum)) return 0;
     inner.Close();
-    DeleteFileA(path);
+    DeleteFilePatiently(path);
     return Refuse(copied != 0 ? kWriteFailed : kDamaged);
 }
 
@@ -126,13 +127,13 @@ int PrepareArchive(const char* packagePath, char* archivePath, size_t archiveSiz
     if (ReadEnvelope(package.Get(), &start) != 0) return -1;
     if (!start.hasHeader) {
         package.Close();
-        if (!CopyFileA(packagePath, archivePath, FALSE)) return Refuse(kWriteFailed);
+        if (!CopyFilePatiently(packagePath, archivePath, FALSE)) return Refuse(kWriteFailed);
         return 0;
     }
     if (WriteInnerArchive(package.Get(), intermediate, start) != 0) return -1;
     // The intermediate file becomes the archive: moved, not copied, so its bytes are written once.
-    if (!MoveFileExA(intermediate, archivePath, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(intermediate);
+    if (!MoveFilePatiently(intermediate, archivePath, MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFilePatiently(intermediate);
         return Refuse(kWriteFailed);
     }
     return 0;
@@ -141,7 +142,7 @@ int PrepareArchive(const char* packagePath, char* archivePath, size_t archiveSiz
 void CreateSettingsFile(const char* targetFolder) {
     char path[kMaxPathBytes];
     if (!JoinPath(path, sizeof path, targetFolder, "korvex.ini") || FileExists(path)) return;
-    FileHandle created(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL));
+    FileHandle created(CreateFilePatiently(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
 }
 
 void CreateShortcuts(const char* targetFolder) {
@@ -163,7 +164,7 @@ void CopyReadme(const char* targetFolder) {
     char destination[kMaxPathBytes];
     if (!CopyBounded(source, sizeof source, setupInfo->PathBesideSetup("Readme.txt"))) return;
     if (!JoinPath(destination, sizeof destination, targetFolder, "Readme.txt")) return;
-    CopyFileA(source, destination, FALSE);
+    CopyFilePatiently(source, destination, FALSE);
 }
 
 void PutNumber(StringPool* pool, int index, int value) {
@@ -209,7 +210,7 @@ int RunInstallation(PackageReader* reader) {
     FILETIME packageTime = {0, 0};
     if (PrepareArchive(packagePath, archivePath, sizeof archivePath, &packageTime) != 0) return -1;
     if (reader->UnPackCopy(archivePath, targetFolder) != 0) return -1;
-    DeleteFileA(archivePath);
+    DeleteFilePatiently(archivePath);
 
     SYSTEMTIME today;
     GetLocalTime(&today);

@@ -4,6 +4,7 @@
 
 #include "util/DeviceName.h"
 #include "util/FileHandle.h"
+#include "util/HeldFile.h"
 #include "util/Message.h"
 #include "util/StringPool.h"
 
@@ -84,10 +85,11 @@ void PackageReader::UnPackClose() {
         MemberRecord record;
         char path[kMaxPathBytes];
         // A "_" file that a rename made the installed file is gone already; asking to delete a
-        // missing file costs as much as deleting one.
+        // missing file costs as much as deleting one. The files share one wait for holders.
+        HoldPatience patience;
         for (int32_t i = 0; i < members->Count; ++i)
             if (!temporaryTaken[i] && RecordAt(i, &record) && MemberPath(record, "_", path, sizeof path))
-                DeleteFileA(path);
+                DeleteFilePatiently(path, &patience);
         baseFolder[0] = '\0';
     }
     ZeroMemory(temporaryTaken, sizeof temporaryTaken);
@@ -115,7 +117,8 @@ int PackageReader::UnPackOpen(const char* archivePath, const char* targetFolder)
         return -1;
     }
     if (*LastChar(baseFolder) != '\\') lstrcatA(baseFolder, "\\");
-    HANDLE file = CreateFileA(archivePath, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    // Just written and renamed, the archive is what a scanner opens first.
+    HANDLE file = CreateFilePatiently(archivePath, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
     if (file == INVALID_HANDLE_VALUE) {
         ShowSystemError("UpPackOpen");
         ShowWarning(kOpenFailed);
@@ -223,7 +226,7 @@ void PackageReader::EnterSubfolder(const char* subfolder) {
 }
 
 int PackageReader::ExtractData(const char* outputPath, const FILETIME& fileTime) {
-    FileHandle output(CreateFileA(outputPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+    FileHandle output(CreateFilePatiently(outputPath, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
     if (!output.IsOpen()) return Warn(kCannotCreate);
     for (uint32_t left = memberSizes[nextIndex]; left > 0;) {
         uint32_t chunk = left < kChunkSize ? left : kChunkSize;

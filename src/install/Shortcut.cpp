@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "shell/ShellFolders.h"
+#include "util/HeldFile.h"
 #include "util/PathUtil.h"
 
 int CreateShortcut(unsigned int kind, const char* name, const char* target, const char* subfolder) {
@@ -25,6 +26,21 @@ int CreateShortcut(unsigned int kind, const char* name, const char* target, cons
     return SaveShellLink(linkPath, NULL, target, "", "");
 }
 
+// Explorer and scanners read every new link file, so one left by an earlier run may be held.
+// The link object reports a file error as a Win32 or a storage code; both carry the Win32 error.
+static bool SaveLinkFile(IPersistFile* file, const WCHAR* widePath, const char* linkPath) {
+    return RetryWhileHeld(
+        [&] {
+            HRESULT saved = file->Save(widePath, TRUE);
+            if (SUCCEEDED(saved)) return true;
+            bool carriesError =
+                HRESULT_FACILITY(saved) == FACILITY_WIN32 || HRESULT_FACILITY(saved) == FACILITY_STORAGE;
+            SetLastError(carriesError ? HRESULT_CODE(saved) : ERROR_GEN_FAILURE);
+            return false;
+        },
+        linkPath);
+}
+
 static int WriteLink(IShellLinkA* link, IPersistFile* file, const char* linkPath, const char* description,
                      const char* target, const char* workingDirectory, const char* arguments) {
     if (FAILED(link->SetPath(target)) || FAILED(link->SetDescription(description)) ||
@@ -34,7 +50,7 @@ static int WriteLink(IShellLinkA* link, IPersistFile* file, const char* linkPath
     // A path that does not fit the wide buffer is refused, never cut.
     WCHAR widePath[kMaxPathBytes];
     if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, kMaxPathBytes) == 0) return 0;
-    return SUCCEEDED(file->Save(widePath, TRUE)) ? 1 : 0;
+    return SaveLinkFile(file, widePath, linkPath) ? 1 : 0;
 }
 
 int SaveShellLink(const char* linkPath, const char* description, const char* target, const char* workingDirectory,

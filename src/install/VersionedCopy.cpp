@@ -6,6 +6,7 @@
 #include "install/FileVersion.h"
 #include "install/PackageReader.h"
 #include "util/FileHandle.h"
+#include "util/HeldFile.h"
 #include "util/Message.h"
 
 static const char kVersionQuestion[] =
@@ -109,7 +110,7 @@ static void SetCopyTimes(const char* finalPath, const FILETIME& created) {
 // the "_" file stays.
 static BOOL PlaceNewFile(const char* temporaryPath, const char* finalPath, bool* renamed) {
     *renamed = MoveFileExA(temporaryPath, finalPath, 0) != FALSE;
-    if (!*renamed) return CopyFileA(temporaryPath, finalPath, FALSE);
+    if (!*renamed) return CopyFilePatiently(temporaryPath, finalPath, FALSE);
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     SetCopyTimes(finalPath, now);
@@ -119,7 +120,7 @@ static BOOL PlaceNewFile(const char* temporaryPath, const char* finalPath, bool*
 // An installed file is never written over: a copy cut short would keep the time of the cut,
 // look newer than the package's file, and be kept by the next run's date question.
 static BOOL ReplaceInstalledFile(const char* temporaryPath, const char* finalPath, const FILETIME& created) {
-    if (!MoveFileExA(temporaryPath, finalPath, MOVEFILE_REPLACE_EXISTING)) return FALSE;
+    if (!MoveFilePatiently(temporaryPath, finalPath, MOVEFILE_REPLACE_EXISTING)) return FALSE;
     SetCopyTimes(finalPath, created);
     return TRUE;
 }
@@ -134,7 +135,7 @@ static bool FindInstalledFile(const char* finalPath, WIN32_FILE_ATTRIBUTE_DATA* 
 // taken by renaming it. The installed file then holds the same bytes and last-write time: a copy
 // of it gives the later member the "_" file that the comparison and the copy expect.
 static void RestoreTakenTemporaryFile(const char* temporaryPath, const char* finalPath) {
-    if (GetFileAttributesA(temporaryPath) == INVALID_FILE_ATTRIBUTES) CopyFileA(finalPath, temporaryPath, TRUE);
+    if (GetFileAttributesA(temporaryPath) == INVALID_FILE_ATTRIBUTES) CopyFilePatiently(finalPath, temporaryPath, TRUE);
 }
 
 int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder) {

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "util/FileHandle.h"
+#include "util/HeldFile.h"
 #include "util/PathUtil.h"
 
 static const int kShellFolderIds[] = {
@@ -31,7 +32,7 @@ static bool CreateMarker(const char* folder) {
     if (!CopyBounded(marker, sizeof marker, folder) || !AppendBounded(marker, sizeof marker, "\\make.chk")) {
         return false;
     }
-    FileHandle file(CreateFileA(marker, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+    FileHandle file(CreateFilePatiently(marker, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
     return file.IsOpen();
 }
 

@@ -1,6 +1,7 @@
 #include "util/WholeFile.h"
 
 #include "util/FileHandle.h"
+#include "util/HeldFile.h"
 
 const char kReplacementFileName[] = "~kx.tmp";
 
@@ -19,7 +20,7 @@ WholeFileWriter::WholeFileWriter(const char* targetPath) : file_(INVALID_HANDLE_
     target_[0] = '\0';
     temporary_[0] = '\0';
     if (!CopyBounded(target_, sizeof target_, targetPath) || !ReplacementPathFor(targetPath, temporary_)) return;
-    file_ = CreateFileA(temporary_, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    file_ = CreateFilePatiently(temporary_, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
 }
 
 WholeFileWriter::~WholeFileWriter() {
@@ -41,9 +42,9 @@ bool WholeFileWriter::Commit(bool replaceExisting) {
     CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
     DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (MoveFileExA(temporary_, target_, flags)) return true;
+    if (MoveFilePatiently(temporary_, target_, flags)) return true;
     DWORD error = GetLastError();
-    DeleteFileA(temporary_);
+    DeleteFilePatiently(temporary_);
     SetLastError(error);  // for the caller's system error box
     return false;
 }
@@ -52,7 +53,7 @@ void WholeFileWriter::Discard() {
     if (!IsOpen()) return;
     CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
-    DeleteFileA(temporary_);
+    DeleteFilePatiently(temporary_);
 }
 
 static bool CopyBytes(HANDLE source, WholeFileWriter* writer) {
@@ -80,5 +81,5 @@ bool CopyFileWhole(const char* source, const char* target, bool replaceExisting)
 void RemoveLeftoverReplacement(const char* folder) {
     char path[kMaxPathBytes];
     if (CopyBounded(path, sizeof path, folder) && AppendBounded(path, sizeof path, kReplacementFileName))
-        DeleteFileA(path);
+        DeleteFilePatiently(path);
 }

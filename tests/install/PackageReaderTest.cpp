@@ -44,13 +44,6 @@ bool IsClosed(const std::string& path) {
     return true;
 }
 
-std::string SystemText(DWORD code) {
-    char text[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, LANG_USER_DEFAULT, text,
-                   sizeof text, NULL);
-    return text;
-}
-
 // WriteFile as Wine behaves on a full disk: success, with half the bytes written and no error.
 BOOL WINAPI WriteFileHalfway(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED overlapped) {
     static auto realWriteFile = SystemFunction<decltype(&WriteFile)>("kernel32.dll", "WriteFile");
@@ -64,7 +57,7 @@ BOOL WINAPI WriteFileHalfway(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD wr
 using ReaderTest = PackageTest;
 
 TEST_F(ReaderTest, AWriteCutShortWithoutAnErrorIsReportedAsAFullDisk) {
-    ASSERT_NE(SystemText(ERROR_SUCCESS), SystemText(ERROR_DISK_FULL));
+    ASSERT_NE(SystemErrorText(ERROR_SUCCESS), SystemErrorText(ERROR_DISK_FULL));
     HANDLE file = CreateFileA(Path("w.bin").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     ASSERT_TRUE(WriteBytes(Path("kept.txt"), "old"));
@@ -81,7 +74,7 @@ TEST_F(ReaderTest, AWriteCutShortWithoutAnErrorIsReportedAsAFullDisk) {
     CloseHandle(file);
     ASSERT_EQ(1u, boxes.Count());
     EXPECT_EQ("インストール処理", boxes[0].caption);
-    EXPECT_EQ(SystemText(ERROR_DISK_FULL), boxes[0].text) << ToUtf8(boxes[0].text);
+    EXPECT_EQ(SystemErrorText(ERROR_DISK_FULL), boxes[0].text) << ToUtf8(boxes[0].text);
     EXPECT_EQ("old", ReadBytes(Path("kept.txt")));
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "ByteBuffer.h"
+#include "FileHolder.h"
 #include "MessageBoxObserver.h"
 #include "PackageBuild.h"
 #include "PackageWriter.h"
@@ -386,6 +387,116 @@ TEST_F(InstallationTest, UnwritableRecordFolderWritesNoRecordAnywhere) {
     EXPECT_FALSE(PathExists(recordFolder + "\\korvex_inst.dat"));
     EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
     DeleteFileA(recordFolder.c_str());
+}
+
+// An earlier installation that a version-up replaces and converts, a "_" file left by a killed
+// run among it, and a package whose last member is asked about and kept.
+class HeldFileTest : public InstallationTest {
+protected:
+    void SetUp() override {
+        InstallationTest::SetUp();
+        WritePackage({Member("", "korvex.exe", "MZ program"), Member("help", "Korvex.txt", "help text"),
+                      Member("", "keep.dat", "packaged", 4)});
+    }
+
+    void WriteEarlierInstallation() {
+        CreateDirectoryA(Path("app").c_str(), NULL);
+        ASSERT_TRUE(WriteBytes(Path("app\\korvex.exe"), "MZ earlier"));
+        ASSERT_TRUE(WriteBytes(Path("app\\_korvex.exe"), "MZ cut"));
+        ASSERT_TRUE(WriteBytes(Path("app\\keep.dat"), "kept"));
+        ASSERT_TRUE(WriteOldAddressFile(Path("app\\Korvex.ndb"), "山田太郎", "100-0001"));
+    }
+
+    void ExpectConvertedBook() {
+        RecordTable table;
+        ASSERT_EQ(0, table.Load(Path("app\\Korvex.ndb").c_str()));
+        EXPECT_EQ(kCurrentFieldCount, table.FieldCount());
+        EXPECT_STREQ("山田太郎", table.GetFieldText(table.FindField("名前"), 0));
+    }
+
+    void ExpectNoTemporaryFile() {
+        for (const char* name : {"app\\_korvex.exe", "app\\_keep.dat", "app\\help\\_Korvex.txt", "app\\~kx.tmp"})
+            EXPECT_FALSE(PathExists(Path(name))) << name;
+    }
+};
+
+// A scanner or an indexer opens each file just written or renamed, sharing reading and writing
+// but not deletion. Met at any kind of the run's file operations, such a hold is waited for and
+// the run goes to the end with every file's right bytes. Wine reproduces the delete-pending name:
+// a file deleted while a holder shares deletion keeps its name, which cannot be created anew
+// until the holder lets go.
+TEST_F(HeldFileTest, AFileHeldForAMomentIsWaitedForAndTheRunGoesToTheEnd) {
+    struct Case {
+        const char* what;
+        FileHolder::Moment moment;
+        const char* file;
+        bool deletePending;
+    } cases[] = {
+        {"the rename over an installed program file", FileHolder::kRenameOver, "app\\korvex.exe", false},
+        {"the rename over the address book", FileHolder::kRenameOver, "app\\Korvex.ndb", false},
+        {"the deletion of a kept member's \"_\" file", FileHolder::kDelete, "app\\_keep.dat", false},
+        {"the creation of a \"_\" file whose earlier one is delete pending", FileHolder::kCreate, "app\\_korvex.exe",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteEarlierInstallation();
+        MessageBoxScript boxes;
+        boxes.Answer(IDNO);
+        {
+            FileHolder holder(c.moment, Path(c.file), 300, FileHolder::kScannerShare, c.deletePending);
+            ASSERT_EQ(0, Install());
+            EXPECT_TRUE(holder.Held()) << "the holder could not open the file: error " << holder.HoldError();
+            EXPECT_GT(holder.Attempts(), 1) << "the call met the hold and was made again";
+        }
+        ASSERT_EQ(1u, boxes.Count()) << ToUtf8(boxes[boxes.Count() - 1].text);
+        EXPECT_EQ("既に同じファイルが存在します。上書きしてよろしいですか？", boxes[0].text);
+        EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
+        EXPECT_EQ("help text", ReadBytes(Path("app\\help\\Korvex.txt")));
+        EXPECT_EQ("kept", ReadBytes(Path("app\\keep.dat")));
+        ExpectConvertedBook();
+        ExpectNoTemporaryFile();
+    }
+}
+
+// A hold that never ends fails the run as before, after the bounded wait, with the same boxes
+// and the system's error text; every file keeps its bytes. Once the holder lets go, the next
+// press of Install goes to the end.
+TEST_F(HeldFileTest, AHoldThatNeverEndsFailsAsBeforeAndTheNextRunGoesToTheEnd) {
+    WriteEarlierInstallation();
+    std::string book = ReadBytes(Path("app\\Korvex.ndb"));
+    {
+        FileHolder holder(FileHolder::kRenameOver, Path("app\\korvex.exe"), INFINITE);
+        MessageBoxScript boxes;
+        boxes.Answer(IDOK).Answer(IDOK);
+        EXPECT_EQ(-1, Install());
+        ASSERT_EQ(2u, boxes.Count());
+        EXPECT_EQ("インストール処理", boxes[0].caption);
+        EXPECT_EQ(MB_ICONERROR, boxes[0].icon);
+        EXPECT_EQ(SystemErrorText(ERROR_ACCESS_DENIED), boxes[0].text) << ToUtf8(boxes[0].text);
+        ExpectWarningBox(boxes[1], "インストールに失敗しました。");
+        EXPECT_GT(holder.Attempts(), 1);
+    }
+    EXPECT_EQ("MZ earlier", ReadBytes(Path("app\\korvex.exe")));
+    EXPECT_EQ(book, ReadBytes(Path("app\\Korvex.ndb")));
+    ExpectNoTemporaryFile();
+    {
+        FileHolder holder(FileHolder::kRenameOver, Path("app\\Korvex.ndb"), INFINITE);
+        MessageBoxScript boxes;
+        boxes.Answer(IDNO).Answer(IDOK);
+        EXPECT_EQ(-1, Install());
+        ASSERT_EQ(2u, boxes.Count());
+        ExpectWarningBox(boxes[1], "データコンバートに失敗しました。");
+    }
+    EXPECT_EQ(book, ReadBytes(Path("app\\Korvex.ndb")));
+    EXPECT_EQ(book, ReadBytes(Path("app\\Korvex_Conv.bak")));
+    ExpectNoTemporaryFile();
+
+    MessageBoxScript boxes;
+    boxes.Answer(IDNO);
+    ASSERT_EQ(0, Install());
+    EXPECT_EQ("MZ program", ReadBytes(Path("app\\korvex.exe")));
+    ExpectConvertedBook();
 }
 
 }  // namespace

@@ -199,3 +199,10 @@ std::string ToUtf8(const std::string& sjis) {
     WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &utf8[0], bytes, NULL, NULL);
     return utf8;
 }
+
+std::string SystemErrorText(DWORD code) {
+    char text[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, LANG_USER_DEFAULT, text,
+                   sizeof text, NULL);
+    return text;
+}

@@ -63,5 +63,8 @@ void InstallMessageBoxObserver();
 // icon, task-modal, no owner.
 void ExpectWarningBox(const ObservedBox& box, const char* text);
 
+// The system's text for an error code, as a system error box shows it.
+std::string SystemErrorText(DWORD code);
+
 // Shift-JIS bytes as UTF-8, for readable failure messages.
 std::string ToUtf8(const std::string& sjis);

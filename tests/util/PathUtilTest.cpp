@@ -14,15 +14,6 @@
 
 namespace {
 
-std::string SystemText(DWORD code) {
-    char* text = NULL;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
-                   code, LANG_USER_DEFAULT, reinterpret_cast<char*>(&text), 0, NULL);
-    std::string result = text != NULL ? text : "";
-    if (text != NULL) LocalFree(text);
-    return result;
-}
-
 // The system's texts end in CR LF, which a message box may or may not keep.
 std::string WithoutLineEnd(std::string text) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
@@ -113,8 +104,8 @@ TEST_F(PathUtilTest, FileExistsOnlyForFiles) {
 }
 
 TEST(SystemErrorTest, ShowsTheLastErrorsTextWithTheCallersCaption) {
-    std::string notFound = SystemText(ERROR_FILE_NOT_FOUND);
-    std::string denied = SystemText(ERROR_ACCESS_DENIED);
+    std::string notFound = SystemErrorText(ERROR_FILE_NOT_FOUND);
+    std::string denied = SystemErrorText(ERROR_ACCESS_DENIED);
     ASSERT_FALSE(notFound.empty());
     ASSERT_NE(notFound, denied);
 

@@ -1,0 +1,48 @@
+#include "util/HeldFile.h"
+
+bool IsHeldFileError(DWORD error, const char* path) {
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
+    if (error != ERROR_ACCESS_DENIED) return false;
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES ||
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+}
+
+bool HoldPatience::WaitAfter(DWORD error, const char* path, DWORD attempt) {
+    bool waits = waitedMs_ < kTotalWaitMs && IsHeldFileError(error, path);
+    if (waits) {
+        DWORD wait = attempt < 5 ? kFirstWaitMs << attempt : kLongestWaitMs;
+        if (wait > kLongestWaitMs) wait = kLongestWaitMs;
+        if (wait > kTotalWaitMs - waitedMs_) wait = kTotalWaitMs - waitedMs_;
+        Sleep(wait);
+        waitedMs_ += wait;
+    }
+    SetLastError(error);
+    return waits;
+}
+
+HANDLE CreateFilePatiently(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    RetryWhileHeld(
+        [&] {
+            file = CreateFileA(path, access, share, NULL, disposition, flags, NULL);
+            return file != INVALID_HANDLE_VALUE;
+        },
+        path);
+    return file;
+}
+
+// A rename is held up by a holder of either file; a folder or a read-only file in the way of the
+// target is what denies it for good.
+BOOL MoveFilePatiently(const char* from, const char* to, DWORD flags) {
+    return RetryWhileHeld([&] { return MoveFileExA(from, to, flags) != FALSE; }, to);
+}
+
+BOOL CopyFilePatiently(const char* from, const char* to, BOOL failIfExists) {
+    return RetryWhileHeld([&] { return CopyFileA(from, to, failIfExists) != FALSE; }, to);
+}
+
+BOOL DeleteFilePatiently(const char* path, HoldPatience* patience) {
+    auto attempt = [&] { return DeleteFileA(path) != FALSE; };
+    return patience != NULL ? RetryWhileHeld(attempt, path, patience) : RetryWhileHeld(attempt, path);
+}
