@@ -444,9 +444,9 @@ TEST_F(HeldFileTest, AFileHeldForAMomentIsWaitedForAndTheRunGoesToTheEnd) {
         MessageBoxScript boxes;
         boxes.Answer(IDNO);
         {
-            FileHolder holder(c.moment, Path(c.file), 300, FileHolder::kScannerShare, c.deletePending);
+            FileHolder holder(c.moment, Path(c.file), 300, c.deletePending);
             ASSERT_EQ(0, Install());
-            EXPECT_TRUE(holder.Held()) << "the holder could not open the file: error " << holder.HoldError();
+            EXPECT_TRUE(holder.Held()) << "the holder could not open the file";
             EXPECT_GT(holder.Attempts(), 1) << "the call met the hold and was made again";
         }
         ASSERT_EQ(1u, boxes.Count()) << ToUtf8(boxes[boxes.Count() - 1].text);

@@ -20,17 +20,14 @@ public:
         kDelete,      // DeleteFileA of the file
         kCreate,      // CreateFileA that creates or replaces the file
     };
-    static const DWORD kScannerShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
     // With deleteFirst, the holder shares deletion too and deletes the file at once: the name is
     // then "delete pending" until the hold ends, as when an earlier file went while held.
-    FileHolder(Moment moment, const std::string& path, DWORD holdMs, DWORD share = kScannerShare,
-               bool deleteFirst = false);
+    FileHolder(Moment moment, const std::string& path, DWORD holdMs, bool deleteFirst = false);
     ~FileHolder();  // ends the hold and waits for the holder
 
     int Attempts() const;  // the watched calls made on the file so far
     bool Held() const;     // the holder had the file open
-    DWORD HoldError() const;
 
     FileHolder(const FileHolder&) = delete;
     FileHolder& operator=(const FileHolder&) = delete;
