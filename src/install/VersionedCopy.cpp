@@ -107,7 +107,8 @@ static void SetCopyTimes(const char* finalPath, const FILETIME& created) {
 }
 
 // A file not installed yet: when the rename fails the copy is made, with its own error, and
-// the "_" file stays.
+// the "_" file stays. The rename is not waited for: a scanner that holds the fresh "_" file
+// keeps it from moving but lets the copy read it, so the copy stands in at once.
 static BOOL PlaceNewFile(const char* temporaryPath, const char* finalPath, bool* renamed) {
     *renamed = MoveFileExA(temporaryPath, finalPath, 0) != FALSE;
     if (!*renamed) return CopyFilePatiently(temporaryPath, finalPath, FALSE);
