@@ -3,7 +3,7 @@
 # with the working tree's changes laid over it, builds the win32 preset's kx_setup.exe and
 # kxpack.exe byte for byte as this tree does, and both carry the last commit's time as their link
 # time. Builds those two targets here first (nothing, when the tree is built); with --built it
-# takes them as they are.
+# takes them as they are and touches nothing in this tree, so that it can run beside the tests.
 #   scripts/check-reproducible.sh [--built]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
