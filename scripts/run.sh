@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds everything, makes a demo "kx.pac" with kxpack from the sample files in samples/demo,
+# Builds the setup program, makes a demo "kx.pac" with kxpack from the sample files in samples/demo,
 # puts the shipped i686 kx_setup.exe and the read-me beside it and starts the wizard under Wine.
 # On a machine without a display the wizard runs on a virtual one (Xvfb), and this script says
 # how to see it and how to end it.
@@ -37,7 +37,9 @@ esac
 
 if [ "$(id -u)" = 0 ]; then bash scripts/setup-machine.sh; fi
 source scripts/suite-build.sh
-bash scripts/build.sh win32 native win64
+# Only what it starts: the program, the demo application and the package tool; the tests are
+# the test command's.
+bash scripts/build.sh "$suite:kx_setup,korvex" native:kxpack
 
 # The package tree: the sample files, and the demo program built for the Wine that runs here.
 stage=build/demo-stage

@@ -13,6 +13,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils x11-apps
   locales fonts-ipafont-gothic fonts-wine
   googletest clang-format file
+  openssl osslsigncode
   g++ python3
 )
 

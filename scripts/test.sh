@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Everything CI checks, from a fresh clone: machine set-up, formatting, the three builds, the
-# Linux package tool's check, and every test of the i686 build, the program we ship, under Wine.
+# Linux package tool's check, a second build of the shipped programs elsewhere that must give the
+# same bytes, and every test of the i686 build, the program we ship, under Wine.
 # Where the machine cannot run 32-bit programs the x86_64 build's tests run instead, and the
 # output says so at its start and at its end.
 #   scripts/test.sh                 all of it
@@ -19,11 +20,17 @@ bash scripts/check-format.sh
 bash scripts/build.sh native "$suite"
 other=win64
 [ "$suite" = win32 ] || other=win32
-cmake --preset "$other" >/dev/null
-cmake --build --preset "$other" -j "$(nproc)" --target kx_setup kxpack korvex
+bash scripts/build.sh "$other:kx_setup,kxpack,korvex"
 file build/win32/kx_setup.exe | grep -q 'PE32 executable (GUI) Intel 80386' ||
   { echo "build/win32/kx_setup.exe is not a 32-bit GUI program" >&2; exit 1; }
 ctest --test-dir build/native --output-on-failure "$@"
+# The second build of the shipped programs, in a clone elsewhere, runs beside the Wine tests at
+# low priority: most of those wait on Wine more than they compute, and it touches nothing here.
+reproducible=""
+if [ $# -eq 0 ]; then
+  nice -n 19 bash scripts/check-reproducible.sh --built >build/check-reproducible.log 2>&1 &
+  reproducible=$!
+fi
 
 # The robustness tests feed mutated files through the extract-and-copy pass and the conversion
 # in folders of their own, and show no window that another test waits for: two run at once.
@@ -46,6 +53,11 @@ else
     exit $((robust || $?))' ctest "build/$suite" "$robust" "$root/${results[0]}" "$root/${results[1]}" </dev/null
 fi
 rc=$?
+if [ -n "$reproducible" ]; then
+  wait "$reproducible" || rc=1
+  echo
+  cat build/check-reproducible.log
+fi
 set -e
 
 echo

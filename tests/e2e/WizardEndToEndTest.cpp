@@ -26,8 +26,12 @@ std::string ShellFolder(int csidl) {
     return path;
 }
 
-std::string BuiltProgram() {
+// The build's own program beside the tests, or the one that KX_SETUP_UNDER_TEST names: the
+// release test drives the signed copy of a release folder.
+std::string ProgramUnderTest() {
     char path[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA("KX_SETUP_UNDER_TEST", path, sizeof path);
+    if (length > 0 && length < sizeof path) return path;
     GetModuleFileNameA(NULL, path, sizeof path);
     std::string tests = path;
     tests = tests.substr(0, tests.rfind('\\'));
@@ -59,8 +63,8 @@ protected:
         TempFolderTest::SetUp();
         ASSERT_TRUE(CreateDirectoryA(Path("disc").c_str(), NULL));
         program_ = Path("disc\\kx_setup.exe");
-        SayWhichProgram(BuiltProgram());
-        ASSERT_TRUE(CopyFileA(BuiltProgram().c_str(), program_.c_str(), FALSE)) << BuiltProgram();
+        SayWhichProgram(ProgramUnderTest());
+        ASSERT_TRUE(CopyFileA(ProgramUnderTest().c_str(), program_.c_str(), FALSE)) << ProgramUnderTest();
         std::vector<kx::PackageMember> members = {
             Member("", "korvex.exe", "MZ the address book"),
             Member("", "korvex.chm", "help pages"),

@@ -1,5 +1,6 @@
 #include "HostFiles.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -229,20 +230,54 @@ bool HostNames::ToHost(const std::string& stored, std::string* host) const {
     return Recode(stored, "CP932", "UTF-8", host);
 }
 
+// The stored names (Shift-JIS) that a name of this machine may stand for: its own bytes, as
+// "extract" writes them without --utf8 and as the Windows build names every file, and on Linux
+// its UTF-8 in Shift-JIS.
+static std::vector<std::string> StoredForms(const std::string& hostName) {
+    std::vector<std::string> forms(1, hostName);
+    std::string recoded;
+    if (HostNames(true).ToStored(hostName, &recoded) && recoded != hostName) forms.push_back(recoded);
+    return forms;
+}
+
+// The entry of folder, of the kind asked for, that the stored name finds as Windows looks files
+// up: the one of exactly that name, else one whose name differs only in the case of its letters
+// (a folder copied from Windows holds "HELP\KORVEX.CHM" for "Help\korvex.chm").
+static bool FindEntry(const std::string& folder, const std::string& stored, PathKind kind, std::string* path) {
+    std::vector<std::string> names;
+    if (!NamesIn(folder, &names)) return false;
+    // Where names differ in case only, the same one is found on every machine.
+    std::sort(names.begin(), names.end());
+    std::string key = CaselessPathKey(stored), caseless;
+    for (const std::string& name : names) {
+        for (const std::string& form : StoredForms(name)) {
+            if (CaselessPathKey(form) != key || KindOf(folder + "/" + name) != kind) continue;
+            if (form == stored) {
+                *path = folder + "/" + name;
+                return true;
+            }
+            if (caseless.empty()) caseless = folder + "/" + name;
+        }
+    }
+    *path = caseless;
+    return !caseless.empty();
+}
+
 bool FindMemberFile(const std::string& folder, const std::string& subfolder, const std::string& name,
                     std::string* path) {
-    for (bool utf8 : {true, false}) {
-        HostNames names(utf8);
-        std::string hostSubfolder, hostName;
-        if (!names.ToHost(subfolder, &hostSubfolder) || !names.ToHost(name, &hostName)) continue;
-        std::string candidate = folder + "/";
-        if (!hostSubfolder.empty()) candidate += names.WithSlashes(hostSubfolder) + "/";
-        candidate += hostName;
-        if (KindOf(candidate) != PathKind::kFile) continue;
-        *path = candidate;
-        return true;
+    std::vector<std::string> levels;
+    if (!subfolder.empty()) {
+        std::string problem;
+        levels = StoredPathLevels(subfolder, &problem);
+        if (!problem.empty()) return false;
     }
-    return false;
+    std::string reached = folder;
+    for (const std::string& level : levels) {
+        std::string below;
+        if (!FindEntry(reached, level, PathKind::kFolder, &below)) return false;
+        reached = below;
+    }
+    return FindEntry(reached, name, PathKind::kFile, path);
 }
 
 std::string HostNames::WithSlashes(const std::string& host) const {

@@ -29,8 +29,9 @@ std::string ListFilesBelow(const std::string& folder, std::vector<std::string>* 
 // Names as the package stores them (Shift-JIS bytes) and as this machine's files carry them:
 // the same bytes, or with --utf8 (Linux build only) UTF-8.
 // The file that a member (stored names) would be installed as below folder, as this machine
-// names it: on Linux by its UTF-8 name, else by the stored bytes, as "extract" writes them
-// without --utf8 and as the Windows build names every file. false when no file is there.
+// names it: on Linux by its UTF-8 name or by the stored bytes, on Windows by the stored bytes;
+// in either case whatever the case of the letters of its name and folders, as Windows finds
+// it. false when no file is there.
 bool FindMemberFile(const std::string& folder, const std::string& subfolder, const std::string& name,
                     std::string* path);
 

@@ -12,8 +12,7 @@ bool IsShiftJisLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-// Splits at single-byte backslashes only: a trail byte 0x5C belongs to its character.
-static std::vector<std::string> Components(const std::string& name, std::string* problem) {
+std::vector<std::string> StoredPathLevels(const std::string& name, std::string* problem) {
     std::vector<std::string> parts(1);
     for (size_t i = 0; i < name.size(); ++i) {
         unsigned char byte = static_cast<unsigned char>(name[i]);
@@ -31,6 +30,20 @@ static std::vector<std::string> Components(const std::string& name, std::string*
         }
     }
     return parts;
+}
+
+std::string CaselessPathKey(const std::string& path) {
+    std::string key;
+    for (size_t i = 0; i < path.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(path[i]);
+        if (IsShiftJisLeadByte(c) && i + 1 < path.size()) {
+            key += path[i];
+            key += path[++i];
+        } else {
+            key += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        }
+    }
+    return key;
 }
 
 static bool OnlyDotsAndSpaces(const std::string& part) {
@@ -60,7 +73,7 @@ static std::string ForbiddenByte(const std::string& part) {
 std::string NameProblem(const std::string& name, bool isSubfolder) {
     if (name.empty()) return isSubfolder ? "" : "is empty";
     std::string problem;
-    std::vector<std::string> parts = Components(name, &problem);
+    std::vector<std::string> parts = StoredPathLevels(name, &problem);
     if (!problem.empty()) return problem;
     if (!isSubfolder && parts.size() > 1) return "holds a \"\\\" separator";
     for (const std::string& part : parts) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kx {
 
@@ -32,6 +33,14 @@ std::string NameProblem(const std::string& name, bool isSubfolder);
 
 // One byte of a Shift-JIS text that begins a two-byte character.
 bool IsShiftJisLeadByte(unsigned char byte);
+
+// The levels of a stored path, split at single-byte "\" only: a trail byte 0x5C belongs to its
+// character. problem is set when the bytes end inside a double-byte character.
+std::vector<std::string> StoredPathLevels(const std::string& path, std::string* problem);
+
+// A stored path as Windows compares it when it looks for a file: letters without case, and a
+// Shift-JIS trail byte never taken for a letter. Two paths name one file when their keys match.
+std::string CaselessPathKey(const std::string& path);
 
 // The version code of the header block: "1.2.3.4" packed one byte per part, major on top.
 bool ParseVersion(const std::string& text, uint32_t* code);

@@ -19,22 +19,6 @@ struct InstalledFile {
     uint64_t time = 0;
 };
 
-// Install paths compare as the file system does: letters without case, and a Shift-JIS trail
-// byte is never taken for a letter.
-std::string PathKey(const std::string& path) {
-    std::string key;
-    for (size_t i = 0; i < path.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(path[i]);
-        if (IsShiftJisLeadByte(c) && i + 1 < path.size()) {
-            key += path[i];
-            key += path[++i];
-        } else {
-            key += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-        }
-    }
-    return key;
-}
-
 std::string InstallPath(const PackageMember& member) {
     return member.subfolder.empty() ? member.name : member.subfolder + "\\" + member.name;
 }
@@ -88,21 +72,33 @@ const char* ActionName(CopyStep step) {
 
 typedef std::map<std::string, InstalledFile> InstalledFiles;
 
+// The copy pass first extracts every member under its "_" name, and a member listed again under
+// the same path writes over the earlier one's file: each member of a path is then decided from
+// the version and time of the last one, which is also what it places.
+std::map<std::string, size_t> LastMemberOfEachPath(const PackageReport& report) {
+    std::map<std::string, size_t> last;
+    for (size_t i = 0; i < report.members.size(); ++i)
+        last[CaselessPathKey(InstallPath(report.members[i].fields))] = i;
+    return last;
+}
+
 // Goes through the new package's members as the copy pass does. A file that a member surely
 // places is what a later member listed under the same path finds.
 Preview Decide(const PackageReport& newReport, const std::string& newPackage, InstalledFiles installed) {
     Preview preview;
     GroupDecision group;
+    std::map<std::string, size_t> lastOfPath = LastMemberOfEachPath(newReport);
     for (size_t i = 0; i < newReport.members.size(); ++i) {
-        const CheckedMember& checked = newReport.members[i];
-        const PackageMember& member = checked.fields;
+        const PackageMember& member = newReport.members[i].fields;
         std::string path = InstallPath(member);
-        InstalledFiles::const_iterator found = installed.find(PathKey(path));
+        size_t extractedIndex = lastOfPath[CaselessPathKey(path)];
+        const CheckedMember& extracted = newReport.members[extractedIndex];
+        InstalledFiles::const_iterator found = installed.find(CaselessPathKey(path));
         MemberFacts facts;
         facts.copyMode = static_cast<int8_t>(member.copyMode);
         facts.installed = found != installed.end();
-        facts.packageTime = member.fileTime;
-        facts.packageVersion = VersionOf(newPackage, checked.dataOffset, checked.dataSize);
+        facts.packageTime = extracted.fields.fileTime;
+        facts.packageVersion = VersionOf(newPackage, extracted.dataOffset, extracted.dataSize);
         if (facts.installed) {
             facts.installedVersion = found->second.version;
             facts.installedTime = found->second.time;
@@ -116,10 +112,11 @@ Preview Decide(const PackageReport& newReport, const std::string& newPackage, In
             else
                 line = {"replace", path, Why(CopyStep::kReplace, facts, facts.copyMode)};
         }
+        if (extractedIndex != i) line.why += " (the file of the later member under this path)";
         if (IsQuestion(step)) ++preview.questions;
         // The answer that a question recommends is No; the decision itself is not needed here.
         group.Record(static_cast<int32_t>(i), static_cast<int8_t>(member.groupFlag), certain ? 1 : 0);
-        if (certain) installed[PathKey(path)] = {facts.packageVersion, facts.packageTime};
+        if (certain) installed[CaselessPathKey(path)] = {facts.packageVersion, facts.packageTime};
         preview.lines.push_back(line);
     }
     return preview;
@@ -146,8 +143,8 @@ Preview PreviewOverPackage(const std::string& newPackage, const std::string& old
     // keeps the stored time.
     InstalledFiles installed;
     for (const CheckedMember& checked : oldReport.members)
-        installed[PathKey(InstallPath(checked.fields))] = {VersionOf(oldPackage, checked.dataOffset, checked.dataSize),
-                                                           checked.fields.fileTime};
+        installed[CaselessPathKey(InstallPath(checked.fields))] = {
+            VersionOf(oldPackage, checked.dataOffset, checked.dataSize), checked.fields.fileTime};
     return Decide(newReport, newPackage, installed);
 }
 
@@ -169,7 +166,7 @@ Preview PreviewOverFolder(const std::string& newPackage, const std::string& fold
         if (ReadWholeFile(hostPath, &bytes))
             file.version = ImageFileVersion(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         ExactLastWriteFileTime(hostPath, &file.time);
-        installed[PathKey(InstallPath(checked.fields))] = file;
+        installed[CaselessPathKey(InstallPath(checked.fields))] = file;
     }
     return Decide(newReport, newPackage, installed);
 }

@@ -17,7 +17,9 @@ printf '日本' > src/データ/名前.txt
 touch -d '2024-01-02 03:04:05 UTC' src/korvex.exe
 printf 'version\t1.2.0.3\n# a comment\n\nfile\t.\tkorvex.exe\t1\nfile\thelp\tkorvex.chm\t2\t0\t1\t2020-05-06T07:08:09Z\nfile\tデータ\t名前.txt\t4\r\n' > manifest.txt
 
-"$kxpack" --help | grep -q 'kxpack build' || fail "--help"
+for command in build list verify extract init preview; do
+  "$kxpack" --help | grep -q "^  kxpack $command " || fail "--help does not list $command"
+done
 "$kxpack" build manifest.txt src one.pac --utf8 >/dev/null
 "$kxpack" build manifest.txt src two.pac --utf8 >/dev/null
 cmp -s one.pac two.pac || fail "two builds differ"
@@ -89,11 +91,24 @@ expected=$'replace\tkorvex.exe\tmode 0 replaces without asking
 ask-date\thelp\\korvex.chm\ttime 2019-01-01T00:00:00.0000000Z, installed 2020-05-06T07:08:09.0000000Z
 follows\tデータ\\名前.txt\tdecision of help\\korvex.chm
 new\tcox.txt\tnot installed
-1 questions'
+1 question'
 [ "$("$kxpack" preview next.pac --over one.pac)" = "$expected" ] || fail "preview over a package: $("$kxpack" preview next.pac --over one.pac)"
 # Over the installed folder the same, and a file there that next.pac does not name is not listed.
 "$kxpack" extract one.pac installed --utf8 >/dev/null && printf 'x' > installed/extra.txt
 [ "$("$kxpack" preview next.pac --over installed)" = "$expected" ] || fail "preview over a folder"
+# A folder copied from Windows may name the files in other cases: Windows finds them all the same.
+mv installed/help installed/HELP && mv installed/HELP/korvex.chm installed/HELP/KORVEX.CHM
+[ "$("$kxpack" preview next.pac --over installed)" = "$expected" ] ||
+  fail "preview over a folder whose names differ in case: $("$kxpack" preview next.pac --over installed)"
+# A path listed twice: the later member's file is extracted over the earlier one's, so both are
+# decided from its time, as the setup program does; on its own the earlier one would ask.
+printf 'version\t1.3.0.0\nfile\thelp\tkorvex.chm\t2\t0\t0\t2019-01-01T00:00:00Z\nfile\thelp\tkorvex.chm\t2\t0\t0\t2021-01-01T00:00:00Z\n' > twice.txt
+"$kxpack" build twice.txt src twice.pac >/dev/null
+expected=$'replace\thelp\\korvex.chm\ttime 2021-01-01T00:00:00.0000000Z, installed 2020-05-06T07:08:09.0000000Z (the file of the later member under this path)
+replace\thelp\\korvex.chm\ttime 2021-01-01T00:00:00.0000000Z, installed 2021-01-01T00:00:00.0000000Z
+0 questions'
+[ "$("$kxpack" preview twice.pac --over one.pac)" = "$expected" ] ||
+  fail "preview of a path listed twice: $("$kxpack" preview twice.pac --over one.pac)"
 expect_refusal "preview of a damaged package" "$kxpack" preview damaged.pac --over one.pac
 expect_refusal "preview over a damaged package" "$kxpack" preview next.pac --over damaged.pac
 expect_refusal "preview over nothing" "$kxpack" preview next.pac --over missing

@@ -25,6 +25,9 @@ static const char kUsage[] =
     "      writes every member into FOLDER (new or empty), refusing what the setup program refuses\n"
     "  kxpack init FOLDER\n"
     "      prints a manifest to start from for every file below FOLDER\n"
+    "  kxpack preview NEW --over OLD\n"
+    "      what a version-up with the package NEW does to each of its members over OLD (an earlier\n"
+    "      package, or the folder of an installation), and how many questions it asks\n"
     "  kxpack --help\n"
     "\n"
     "MANIFEST: one directive per line, fields separated by tabs, '#' starts a comment line:\n"
@@ -132,7 +135,7 @@ static int Preview(const std::string& newPath, const std::string& oldPath) {
     for (const kx::PreviewLine& line : preview.lines)
         std::printf("%s\t%s\t%s\n", line.action.c_str(), kx::ForTerminal(line.path).c_str(),
                     kx::ForTerminal(line.why).c_str());
-    std::printf("%zu questions\n", preview.questions);
+    std::printf("%zu %s\n", preview.questions, preview.questions == 1 ? "question" : "questions");
     return 0;
 }
 
