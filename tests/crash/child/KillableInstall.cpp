@@ -109,18 +109,39 @@ BOOL WINAPI KillableCreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security
     return Real<decltype(&CreateDirectoryA)>("CreateDirectoryA")(path, security);
 }
 
-// Questions are answered No, as their text advises; any other box means the run went wrong.
+// A box other than a question means the run went wrong: what it says, and the error behind it,
+// go to the test's output before the box is shown.
+int WINAPI ReportedMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    DWORD error = GetLastError();
+    if ((type & MB_TYPEMASK) != MB_YESNO)
+        std::fprintf(stderr, "kx_killable_install: box \"%s\": \"%s\" (last error %lu, %ld file calls)\n", caption,
+                     text, error, fileCalls);
+    SetLastError(error);
+    return SystemFunction<decltype(&MessageBoxA)>("user32.dll", "MessageBoxA")(owner, text, caption, type);
+}
+
+// Questions are answered No, as their text advises; any other box means the run went wrong. Wine
+// may also call the hook for the activation of another process's window: a box of a test that
+// runs beside this one is none of this run's business.
+bool IsOwnWindow(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process == GetCurrentProcessId();
+}
+
 LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE) {
+    if (code == HCBT_ACTIVATE && IsOwnWindow(reinterpret_cast<HWND>(wParam))) {
         HWND box = reinterpret_cast<HWND>(wParam);
         char className[16];
         if (GetClassNameA(box, className, sizeof className) > 0 && lstrcmpA(className, "#32770") == 0) {
             if (GetDlgItem(box, IDNO) != NULL) {
                 PostMessageA(box, WM_COMMAND, IDNO, 0);
             } else {
-                char text[1024];
+                char caption[256], text[1024];
+                if (GetWindowTextA(box, caption, sizeof caption) == 0) caption[0] = '\0';
                 if (GetDlgItemTextA(box, 0xFFFF, text, sizeof text) == 0) text[0] = '\0';
-                std::fprintf(stderr, "kx_killable_install: a message box was shown: %s\n", text);
+                std::fprintf(stderr, "kx_killable_install: a message box was shown: caption \"%s\", text \"%s\"\n",
+                             caption, text);
                 ExitProcess(kUnexpectedBox);
             }
         }
@@ -162,6 +183,7 @@ int RunCounted() {
     ImportPatch* patches[sizeof kPatches / sizeof kPatches[0]];
     for (size_t i = 0; i < sizeof kPatches / sizeof kPatches[0]; ++i)
         patches[i] = new ImportPatch("kernel32.dll", kPatches[i].name, kPatches[i].replacement);
+    ImportPatch boxes("user32.dll", "MessageBoxA", reinterpret_cast<void*>(ReportedMessageBoxA));
     PackageReader* reader = new PackageReader();
     int result = RunInstallation(reader);
     delete reader;
