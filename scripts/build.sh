@@ -6,11 +6,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-for spec in "$@"; do
-  preset=${spec%%:*}
+for request in "$@"; do
+  preset=${request%%:*}
   targets=()
-  if [[ $spec == *:* ]]; then
-    IFS=, read -ra names <<<"${spec#*:}"
+  if [[ $request == *:* ]]; then
+    IFS=, read -ra names <<<"${request#*:}"
     targets=(--target "${names[@]}")
   fi
   cmake --preset "$preset" >/dev/null
