@@ -24,14 +24,6 @@ bash scripts/build.sh "$other:kx_setup,kxpack,korvex"
 file build/win32/kx_setup.exe | grep -q 'PE32 executable (GUI) Intel 80386' ||
   { echo "build/win32/kx_setup.exe is not a 32-bit GUI program" >&2; exit 1; }
 ctest --test-dir build/native --output-on-failure "$@"
-# The second build of the shipped programs, in a clone elsewhere, runs beside the Wine tests at
-# low priority: most of those wait on Wine more than they compute, and it touches nothing here.
-reproducible=""
-if [ $# -eq 0 ]; then
-  nice -n 19 bash scripts/check-reproducible.sh --built >build/check-reproducible.log 2>&1 &
-  reproducible=$!
-fi
-
 # The robustness tests feed mutated files through the extract-and-copy pass and the conversion
 # in folders of their own, and show no window that another test waits for: two run at once.
 # Every other test runs alone, since they share the Wine user profile (Desktop, application data,
@@ -46,15 +38,21 @@ if [ $# -gt 0 ]; then
   scripts/with-wine.sh ctest --test-dir "build/$suite" --output-on-failure --output-junit "$root/${results[0]}" \
     "$@" </dev/null
 else
+  # The second build of the shipped programs, in a clone elsewhere, runs at low priority beside
+  # the tests that run alone: those wait on Wine more than they compute, while the robustness
+  # tests keep both cores busy. It touches nothing in this tree.
   scripts/with-wine.sh bash -c '
     ctest --test-dir "$1" --output-on-failure -j 2 -R "$2" --output-junit "$3"
     robust=$?
+    nice -n 19 bash scripts/check-reproducible.sh --built >build/check-reproducible.log 2>&1 &
+    reproducible=$!
     ctest --test-dir "$1" --output-on-failure -E "$2" --output-junit "$4"
-    exit $((robust || $?))' ctest "build/$suite" "$robust" "$root/${results[0]}" "$root/${results[1]}" </dev/null
+    rest=$?
+    wait $reproducible
+    exit $((robust || rest || $?))' ctest "build/$suite" "$robust" "$root/${results[0]}" "$root/${results[1]}" </dev/null
 fi
 rc=$?
-if [ -n "$reproducible" ]; then
-  wait "$reproducible" || rc=1
+if [ $# -eq 0 ]; then
   echo
   cat build/check-reproducible.log
 fi
