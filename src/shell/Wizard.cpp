@@ -6,6 +6,7 @@
 #include "shell/PageFrame.h"
 #include "shell/SetupInfo.h"
 #include "shell/WizardState.h"
+#include "util/SystemLibrary.h"
 
 struct WizardPage {
     const char* templateName;
@@ -90,7 +91,7 @@ int RunSetupProgram(HINSTANCE instance) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     instanceMutex = CreateMutexA(&inheritable, TRUE, kMutexName);
     // Every page's header is a rich-edit control, whose class this library registers.
-    richEditLibrary = LoadLibraryA("RICHED32.DLL");
+    richEditLibrary = LoadSystemLibrary("RICHED32.DLL");
     if (richEditLibrary == NULL) {
         ReleaseInstanceMutex();
         MessageBoxA(NULL, "RICHED32.DLLが見つかりませんでした。", "エラー", MB_OK | MB_ICONWARNING);

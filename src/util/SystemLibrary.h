@@ -1,0 +1,15 @@
+// The setup program runs as administrator, often from a Downloads folder that any web page can
+// drop a file into, and Windows looks for a DLL in the program's own folder before the system
+// folder. Every DLL that the program loads therefore comes from the system folder, by these
+// calls, before any window is made.
+#pragma once
+#include <windows.h>
+
+// Restricts the search for DLLs, the program's own loads and those that system DLLs make on its
+// behalf, to the system folder. Where the system cannot (Windows 7 without its update), the
+// current folder leaves the search, and the DLLs that the program loads itself (the delay-loaded
+// ones too) are loaded by their full path in the system folder. Called first, once.
+void RestrictDllSearchToSystemFolder();
+
+// The DLL name from the system folder only; NULL, with the system's error, when it is not there.
+HMODULE LoadSystemLibrary(const char* name);
