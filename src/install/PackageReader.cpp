@@ -108,7 +108,8 @@ static int Refuse(HANDLE* file, const char* message) {
     return Warn(message);
 }
 
-int PackageReader::UnPackOpen(const char* archivePath, const char* targetFolder) {
+int PackageReader::UnPackOpen(const char* archivePath, const char* targetFolder, HANDLE openArchive) {
+    FileHandle given(openArchive);
     UnPackClose();
     ZeroMemory(memberSizes, sizeof memberSizes);
     if (!CopyBounded(baseFolder, sizeof baseFolder - 1, targetFolder)) {
@@ -117,8 +118,10 @@ int PackageReader::UnPackOpen(const char* archivePath, const char* targetFolder)
         return -1;
     }
     if (*LastChar(baseFolder) != '\\') lstrcatA(baseFolder, "\\");
-    // Just written and renamed, the archive is what a scanner opens first.
-    HANDLE file = CreateFilePatiently(archivePath, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    // Just written, the archive is what a scanner opens first.
+    HANDLE file = given.IsOpen()
+                      ? given.Release()
+                      : CreateFilePatiently(archivePath, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
     if (file == INVALID_HANDLE_VALUE) {
         ShowSystemError("UpPackOpen");
         ShowWarning(kOpenFailed);
@@ -226,7 +229,8 @@ void PackageReader::EnterSubfolder(const char* subfolder) {
 }
 
 int PackageReader::ExtractData(const char* outputPath, const FILETIME& fileTime) {
-    FileHandle output(CreateFilePatiently(outputPath, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
+    // The install folder may be one that the user's other programs can write to.
+    FileHandle output(CreateFreshFilePatiently(outputPath, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL));
     if (!output.IsOpen()) return Warn(kCannotCreate);
     for (uint32_t left = memberSizes[nextIndex]; left > 0;) {
         uint32_t chunk = left < kChunkSize ? left : kChunkSize;

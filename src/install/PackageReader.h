@@ -31,10 +31,13 @@ public:
     PackageReader();
     ~PackageReader();
 
-    int UnPackOpen(const char* archivePath, const char* targetFolder);  // 0, or -1 after a message
-    int UnPackRead(int prefixFlag);                                     // 1 a member written, 0 none left, -1 failure
-    void UnPackClose();                                                 // also deletes every "_" file written so far
-    int UnPackCopy(const char* archivePath, const char* targetFolder);  // 0, or -1 after a message
+    // openArchive: the archive already open at its start, which the reader takes over (and closes),
+    // so that it reads the very bytes that its writer checked; INVALID_HANDLE_VALUE opens
+    // archivePath. 0, or -1 after a message.
+    int UnPackOpen(const char* archivePath, const char* targetFolder, HANDLE openArchive = INVALID_HANDLE_VALUE);
+    int UnPackRead(int prefixFlag);  // 1 a member written, 0 none left, -1 failure
+    void UnPackClose();              // also deletes every "_" file written so far
+    int UnPackCopy(const char* archivePath, const char* targetFolder, HANDLE openArchive = INVALID_HANDLE_VALUE);
 
     // The records of the extracted members, kept until UnPackClose. RecordAt copies the record
     // at index out of the pool (whose bytes carry no alignment): 1, or 0 past the last one.

@@ -139,10 +139,10 @@ static void RestoreTakenTemporaryFile(const char* temporaryPath, const char* fin
     if (GetFileAttributesA(temporaryPath) == INVALID_FILE_ATTRIBUTES) CopyFilePatiently(finalPath, temporaryPath, TRUE);
 }
 
-int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder) {
+int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder, HANDLE openArchive) {
     WriteTrace(archivePath);
     WriteTrace(targetFolder);
-    if (UnPackOpen(archivePath, targetFolder) < 0) return -1;
+    if (UnPackOpen(archivePath, targetFolder, openArchive) < 0) return -1;
     int result;
     while ((result = UnPackRead(1)) == 1) {
     }

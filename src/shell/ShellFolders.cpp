@@ -26,13 +26,14 @@ static void GetShellFolderPath(int csidl, char* path) {
     allocator->Release();
 }
 
-// The marker proves the folder writable; it is left behind on purpose.
+// The marker proves the folder writable; it is left behind on purpose. The folder is the user's,
+// so whatever stands under the marker's name is replaced, never written through.
 static bool CreateMarker(const char* folder) {
     char marker[300];
     if (!CopyBounded(marker, sizeof marker, folder) || !AppendBounded(marker, sizeof marker, "\\make.chk")) {
         return false;
     }
-    FileHandle file(CreateFilePatiently(marker, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
+    FileHandle file(CreateFreshFilePatiently(marker, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL));
     return file.IsOpen();
 }
 

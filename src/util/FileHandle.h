@@ -8,6 +8,12 @@ public:
     ~FileHandle() { Close(); }
     bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != NULL; }
     HANDLE Get() const { return handle_; }
+    // Gives the handle away: the caller closes it.
+    HANDLE Release() {
+        HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return handle;
+    }
     void Close() {
         if (IsOpen()) CloseHandle(handle_);
         handle_ = INVALID_HANDLE_VALUE;

@@ -20,7 +20,9 @@ WholeFileWriter::WholeFileWriter(const char* targetPath) : file_(INVALID_HANDLE_
     target_[0] = '\0';
     temporary_[0] = '\0';
     if (!CopyBounded(target_, sizeof target_, targetPath) || !ReplacementPathFor(targetPath, temporary_)) return;
-    file_ = CreateFilePatiently(temporary_, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    // The folder may be one that the user's other programs write to (a data folder of the user
+    // list, the record folder): the temporary name is never written through.
+    file_ = CreateFreshFilePatiently(temporary_, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL);
 }
 
 WholeFileWriter::~WholeFileWriter() {

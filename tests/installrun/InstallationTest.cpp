@@ -38,10 +38,15 @@ std::string RecordPath() {
     return std::string(folder.Locate("morvel", "inst", 0)) + "\\korvex_inst.dat";
 }
 
-std::string TempArchive(const char* name) {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    return std::string(folder) + name;
+void RemoveRunFolders() {
+    for (const std::string& folder : RunFolders())
+        RemoveTree(folder);
+}
+
+// The archive that a failed run left, the only one; "" when there is none or more than one.
+std::string LeftArchive() {
+    std::vector<std::string> folders = RunFolders();
+    return folders.size() == 1 ? ArchiveIn(folders[0]) : "";
 }
 
 std::string ShellPath(unsigned int kind, const char* suffix) {
@@ -88,15 +93,14 @@ protected:
         startMenuShortcut = 0;
         ZeroMemory(&previousInstallDate, sizeof previousInstallDate);
         DeleteFileA(RecordPath().c_str());
-        DeleteFileA(TempArchive("kx.pa").c_str());
-        DeleteFileA(TempArchive("kx.pa_").c_str());
+        RemoveRunFolders();
     }
 
     void TearDown() override {
         delete setupInfo;
         setupInfo = NULL;
         DeleteFileA(RecordPath().c_str());
-        DeleteFileA(TempArchive("kx.pa_").c_str());
+        RemoveRunFolders();
         TempFolderTest::TearDown();
     }
 
@@ -142,8 +146,7 @@ TEST_F(InstallationTest, FirstInstallationPutsEveryFileInPlaceAndWritesTheRecord
     EXPECT_EQ(kStoredTime, LastWriteTime(Path("app\\help\\empty.dat")));
     EXPECT_FALSE(PathExists(Path("app\\_korvex.exe")));
     EXPECT_FALSE(PathExists(Path("app\\help\\_Korvex.txt")));
-    EXPECT_FALSE(PathExists(TempArchive("kx.pa")));
-    EXPECT_FALSE(PathExists(TempArchive("kx.pa_")));
+    EXPECT_TRUE(RunFolders().empty()) << "the temporary archive goes with its folder";
     EXPECT_TRUE(PathExists(Path("app\\korvex.ini")));
     EXPECT_EQ("", ReadBytes(Path("app\\korvex.ini")));
     EXPECT_EQ("read me\r\n", ReadBytes(Path("app\\Readme.txt")));
@@ -259,7 +262,7 @@ TEST_F(InstallationTest, PackageWithoutHeaderIsRefusedByTheArchiveReader) {
     ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), "SZ" + archive.substr(2)));
 
     InstallRefusedWith("形式の異なるファイルを読み込みました。");
-    EXPECT_EQ("SZ" + archive.substr(2), ReadBytes(TempArchive("kx.pa_"))) << "the temporary archive stays";
+    EXPECT_EQ("SZ" + archive.substr(2), ReadBytes(LeftArchive())) << "the temporary archive stays";
     EXPECT_TRUE(IsFolder(Path("app")));
     EXPECT_FALSE(PathExists(RecordPath()));
 }
@@ -284,8 +287,7 @@ TEST_F(InstallationTest, MissingOrMalformedPackagesAreRefusedWithTheirMessage) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(WriteBytes(Path("setup\\kx.pac"), c.bytes));
         InstallRefusedWith(c.message);
-        EXPECT_FALSE(PathExists(TempArchive("kx.pa")));
-        EXPECT_FALSE(PathExists(TempArchive("kx.pa_")));
+        EXPECT_TRUE(RunFolders().empty());
     }
 
     DeleteFileA(Path("setup\\kx.pac").c_str());
@@ -308,8 +310,7 @@ TEST_F(InstallationTest, DamagedPackageIsRefusedBeforeAnythingIsReplaced) {
     EXPECT_EQ("MZ earlier", ReadBytes(Path("app\\korvex.exe")));
     EXPECT_FALSE(PathExists(Path("app\\_korvex.exe")));
     EXPECT_FALSE(PathExists(Path("app\\help")));
-    EXPECT_FALSE(PathExists(TempArchive("kx.pa")));
-    EXPECT_FALSE(PathExists(TempArchive("kx.pa_")));
+    EXPECT_TRUE(RunFolders().empty()) << "the temporary archive goes with its folder";
     EXPECT_FALSE(PathExists(RecordPath()));
 
     std::string withoutTag = "PA" + U32(8) + U32(0) + U32(0x01020304) + archive;
@@ -360,15 +361,18 @@ TEST_F(InstallationTest, ExtractionFailureLeavesNoTemporaryMemberFiles) {
     EXPECT_FALSE(PathExists(Path("app\\_korvex.exe")));
     EXPECT_FALSE(PathExists(Path("app\\help\\_Korvex.txt")));
     EXPECT_FALSE(PathExists(Path("app\\korvex.exe"))) << "nothing is copied when extraction fails";
-    EXPECT_TRUE(PathExists(TempArchive("kx.pa_"))) << "the temporary archive stays";
+    EXPECT_TRUE(PathExists(LeftArchive())) << "the temporary archive stays";
 }
 
 TEST_F(InstallationTest, TemporaryArchiveThatCannotBeWrittenIsReported) {
     WritePackage(Application());
-    ASSERT_TRUE(CreateDirectoryA(TempArchive("kx.pa").c_str(), NULL)) << "a folder where the file must go";
+    char temporary[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", temporary, sizeof temporary);
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", Path("missing").c_str())) << "a temporary folder that is not there";
 
     InstallRefusedWith("書込に失敗しました。");
-    RemoveDirectoryA(TempArchive("kx.pa").c_str());
+    SetEnvironmentVariableA("TMP", temporary[0] != '\0' ? temporary : NULL);
+    EXPECT_TRUE(RunFolders().empty());
     EXPECT_FALSE(PathExists(Path("app\\korvex.exe")));
 }
 

@@ -65,3 +65,22 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     if (!windowsPath_.empty()) RemoveTree(windowsPath_);
 }
+
+std::vector<std::string> RunFolders() {
+    char base[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof base, base);
+    std::vector<std::string> folders;
+    if (length == 0 || length >= sizeof base) return folders;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(base) + "kx-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return folders;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(std::string(base) + found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return folders;
+}
+
+std::string ArchiveIn(const std::string& runFolder) {
+    return runFolder + "\\kx.pa_";
+}

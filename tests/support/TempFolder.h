@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 class TempFolder {
 public:
@@ -41,3 +42,8 @@ void RemoveTree(const std::string& windowsPath);
 
 // The Linux path behind a Windows path ("" when Wine cannot map it).
 std::string UnixPathOf(const std::string& windowsPath);
+
+// The folders that installation runs made for their temporary archive in the Windows temporary
+// folder, as full paths, and the archive inside one of them.
+std::vector<std::string> RunFolders();
+std::string ArchiveIn(const std::string& runFolder);

@@ -1,0 +1,112 @@
+#include "install/TemporaryArchive.h"
+
+#include <ntsecapi.h>
+#include <sddl.h>
+
+#include "util/HeldFile.h"
+
+namespace {
+
+const char kArchiveName[] = "kx.pa_";
+const char kFolderPrefix[] = "kx-";
+// A name is drawn again only when another folder has it: 64 random bits make that rare, and a
+// folder that somebody keeps laying in the way must not hold the run up for ever.
+const int kFolderAttempts = 16;
+// Protected: nothing is inherited from the temporary folder, whose owner may grant anybody.
+const char kAdministratorsOnly[] = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+
+bool RunsElevated() {
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION elevation = {0};
+    DWORD length = 0;
+    bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length) &&
+                    elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
+// The user's temporary folder, then the prefix and 16 random hexadecimal digits.
+bool DrawFolderName(char* folder) {
+    DWORD length = GetTempPathA(kMaxPathBytes, folder);
+    unsigned char random[8];
+    if (length == 0 || length >= kMaxPathBytes || !RtlGenRandom(random, sizeof random)) return false;
+    char name[sizeof kFolderPrefix + 2 * sizeof random];
+    lstrcpyA(name, kFolderPrefix);
+    for (size_t i = 0; i < sizeof random; ++i)
+        wsprintfA(name + lstrlenA(name), "%02x", random[i]);
+    if (AppendBounded(folder, kMaxPathBytes, name)) return true;
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+}
+
+// CreateDirectory fails where any name stands, a link included: the folder is the run's own.
+bool CreateNewFolder(char* folder) {
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, NULL, FALSE};
+    if (RunsElevated() && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                              kAdministratorsOnly, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, NULL)) {
+        return false;
+    }
+    bool created = false;
+    for (int attempt = 0; attempt < kFolderAttempts && !created; ++attempt) {
+        if (!DrawFolderName(folder)) break;
+        created = CreateDirectoryA(folder, &attributes) != FALSE;
+        if (!created && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    DWORD error = GetLastError();
+    if (attributes.lpSecurityDescriptor != NULL) LocalFree(attributes.lpSecurityDescriptor);
+    SetLastError(error);
+    return created;
+}
+
+}  // namespace
+
+TemporaryArchive::TemporaryArchive() : file_(INVALID_HANDLE_VALUE) {
+    folder_[0] = '\0';
+    path_[0] = '\0';
+}
+
+TemporaryArchive::~TemporaryArchive() {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+}
+
+bool TemporaryArchive::Create() {
+    if (!CreateNewFolder(folder_)) {
+        folder_[0] = '\0';
+        return false;
+    }
+    if (!CopyBounded(path_, sizeof path_, folder_) || !AppendBounded(path_, sizeof path_, "\\") ||
+        !AppendBounded(path_, sizeof path_, kArchiveName)) {
+        RemoveDirectoryA(folder_);
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    // Readers may look (a scanner does); nobody may change or remove it while it is held.
+    file_ = CreateFilePatiently(path_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
+    if (file_ != INVALID_HANDLE_VALUE) return true;
+    DWORD error = GetLastError();
+    RemoveDirectoryA(folder_);
+    SetLastError(error);
+    return false;
+}
+
+HANDLE TemporaryArchive::Release() {
+    HANDLE file = file_;
+    file_ = INVALID_HANDLE_VALUE;
+    return file;
+}
+
+void TemporaryArchive::Remove() {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(Release());
+    if (path_[0] != '\0') DeleteFilePatiently(path_);
+    if (folder_[0] == '\0') return;
+    // A scanner that still holds the deleted file keeps it, and the folder, for a moment.
+    RetryWhileHeld(
+        [&] {
+            if (RemoveDirectoryA(folder_)) return true;
+            if (GetLastError() == ERROR_DIR_NOT_EMPTY) SetLastError(ERROR_SHARING_VIOLATION);
+            return false;
+        },
+        folder_);
+}

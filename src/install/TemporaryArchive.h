@@ -1,0 +1,36 @@
+// The inner archive of "kx.pac", written for one run as "kx.pa_" into a folder that the run makes
+// new in the user's temporary folder. Any program of the user can write to that temporary folder
+// and lay a link under a name it expects, and the setup program runs as administrator: so the
+// folder's name cannot be known in advance, the folder is made only where nothing stands, and,
+// running elevated, only administrators and the system may enter it. The file is created new in
+// it and held, sharing neither writing nor deletion, from its first byte until the extraction
+// has read its last: the bytes that were checked are the bytes that are installed.
+#pragma once
+#include <windows.h>
+
+#include "util/PathUtil.h"
+
+class TemporaryArchive {
+public:
+    TemporaryArchive();
+    // A handle still held is closed; the file and its folder stay, as a failed run leaves them.
+    ~TemporaryArchive();
+
+    // Makes the folder and the file, held for reading and writing. False, with the system's error,
+    // when either cannot be made.
+    bool Create();
+    HANDLE Handle() const { return file_; }
+    // Hands the held file over to its reader, who closes it.
+    HANDLE Release();
+    const char* Path() const { return path_; }
+    // Closes the file if held, deletes it and removes its folder.
+    void Remove();
+
+    TemporaryArchive(const TemporaryArchive&) = delete;
+    TemporaryArchive& operator=(const TemporaryArchive&) = delete;
+
+private:
+    char folder_[kMaxPathBytes];
+    char path_[kMaxPathBytes];
+    HANDLE file_;
+};
