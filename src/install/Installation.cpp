@@ -96,11 +96,11 @@ int RunInstallation(PackageReader* reader) {
 
     char packagePath[kMaxPathBytes];
     if (!CopyBounded(packagePath, sizeof packagePath, setupInfo->PathBesideSetup("kx.pac"))) return -1;
-    // A failed run leaves the archive where it is; the reader has closed it.
+    // Held from its first byte to its removal; a failed run leaves it where it is.
     TemporaryArchive archive;
     FILETIME packageTime = {0, 0};
     if (TakeOutInnerArchive(packagePath, &archive, &packageTime) != 0) return -1;
-    if (reader->UnPackCopy(archive.Path(), targetFolder, archive.Release()) != 0) return -1;
+    if (reader->UnPackCopy(archive.Path(), targetFolder, archive.ReaderHandle()) != 0) return -1;
     archive.Remove();
 
     SYSTEMTIME today;

@@ -4,6 +4,7 @@
 
 #include "util/DeviceName.h"
 #include "util/FileHandle.h"
+#include "util/FreshFile.h"
 #include "util/HeldFile.h"
 #include "util/Message.h"
 #include "util/StringPool.h"

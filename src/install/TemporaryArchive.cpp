@@ -1,8 +1,8 @@
 #include "install/TemporaryArchive.h"
 
-#include <ntsecapi.h>
 #include <sddl.h>
 
+#include "util/FreshFile.h"
 #include "util/HeldFile.h"
 
 namespace {
@@ -29,13 +29,8 @@ bool RunsElevated() {
 // The user's temporary folder, then the prefix and 16 random hexadecimal digits.
 bool DrawFolderName(char* folder) {
     DWORD length = GetTempPathA(kMaxPathBytes, folder);
-    unsigned char random[8];
-    if (length == 0 || length >= kMaxPathBytes || !RtlGenRandom(random, sizeof random)) return false;
-    char name[sizeof kFolderPrefix + 2 * sizeof random];
-    lstrcpyA(name, kFolderPrefix);
-    for (size_t i = 0; i < sizeof random; ++i)
-        wsprintfA(name + lstrlenA(name), "%02x", random[i]);
-    if (AppendBounded(folder, kMaxPathBytes, name)) return true;
+    if (length > 0 && length < kMaxPathBytes && AppendUnguessableName(folder, kMaxPathBytes, kFolderPrefix, ""))
+        return true;
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return false;
 }
@@ -82,7 +77,7 @@ bool TemporaryArchive::Create() {
         return false;
     }
     // Readers may look (a scanner does); nobody may change or remove it while it is held.
-    file_ = CreateFilePatiently(path_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
+    file_ = CreateFilePatiently(path_, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
     if (file_ != INVALID_HANDLE_VALUE) return true;
     DWORD error = GetLastError();
@@ -91,15 +86,23 @@ bool TemporaryArchive::Create() {
     return false;
 }
 
-HANDLE TemporaryArchive::Release() {
-    HANDLE file = file_;
-    file_ = INVALID_HANDLE_VALUE;
-    return file;
+HANDLE TemporaryArchive::ReaderHandle() const {
+    HANDLE process = GetCurrentProcess();
+    HANDLE reader = INVALID_HANDLE_VALUE;
+    if (!DuplicateHandle(process, file_, process, &reader, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return INVALID_HANDLE_VALUE;
+    return reader;
 }
 
 void TemporaryArchive::Remove() {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(Release());
-    if (path_[0] != '\0') DeleteFilePatiently(path_);
+    // Marked for deletion through the held handle, the file goes as it is let go: there is no
+    // moment in which another program could take it.
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    bool deleted = file_ != INVALID_HANDLE_VALUE &&
+                   SetFileInformationByHandle(file_, FileDispositionInfo, &disposition, sizeof disposition);
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+    if (!deleted && path_[0] != '\0') DeleteFilePatiently(path_);
     if (folder_[0] == '\0') return;
     // A scanner that still holds the deleted file keeps it, and the folder, for a moment.
     RetryWhileHeld(

@@ -20,10 +20,11 @@ public:
     // when either cannot be made.
     bool Create();
     HANDLE Handle() const { return file_; }
-    // Hands the held file over to its reader, who closes it.
-    HANDLE Release();
+    // A second handle of the held file, at the same position, for the reader to own and close.
+    // INVALID_HANDLE_VALUE when the system gives none.
+    HANDLE ReaderHandle() const;
     const char* Path() const { return path_; }
-    // Closes the file if held, deletes it and removes its folder.
+    // Deletes the file as the run lets go of it, and removes its folder.
     void Remove();
 
     TemporaryArchive(const TemporaryArchive&) = delete;

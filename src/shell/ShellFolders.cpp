@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "util/FileHandle.h"
-#include "util/HeldFile.h"
+#include "util/FreshFile.h"
 #include "util/PathUtil.h"
 
 static const int kShellFolderIds[] = {
@@ -26,8 +26,9 @@ static void GetShellFolderPath(int csidl, char* path) {
     allocator->Release();
 }
 
-// The marker proves the folder writable; it is left behind on purpose. The folder is the user's,
-// so whatever stands under the marker's name is replaced, never written through.
+// The marker proves the folder writable; it is left behind on purpose. The folder is the user's:
+// the marker is made anew where a plain file stands, and a link laid under its name is neither
+// written through nor followed; the folder then counts as not writable.
 static bool CreateMarker(const char* folder) {
     char marker[300];
     if (!CopyBounded(marker, sizeof marker, folder) || !AppendBounded(marker, sizeof marker, "\\make.chk")) {

@@ -46,23 +46,3 @@ BOOL DeleteFilePatiently(const char* path, HoldPatience* patience) {
     auto attempt = [&] { return DeleteFileA(path) != FALSE; };
     return patience != NULL ? RetryWhileHeld(attempt, path, patience) : RetryWhileHeld(attempt, path);
 }
-
-static bool NameIsTaken(DWORD error) {
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-}
-
-HANDLE CreateFreshFilePatiently(const char* path, DWORD access, DWORD share, DWORD flags) {
-    HANDLE file = CreateFilePatiently(path, access, share, CREATE_NEW, flags);
-    if (file != INVALID_HANDLE_VALUE || !NameIsTaken(GetLastError())) return file;
-    DeleteFilePatiently(path);
-    // A file deleted while another program holds it keeps its name until that program lets go
-    // (Wine then answers that the file exists): a hold like any other.
-    RetryWhileHeld(
-        [&] {
-            file = CreateFileA(path, access, share, NULL, CREATE_NEW, flags, NULL);
-            if (file == INVALID_HANDLE_VALUE && NameIsTaken(GetLastError())) SetLastError(ERROR_SHARING_VIOLATION);
-            return file != INVALID_HANDLE_VALUE;
-        },
-        path);
-    return file;
-}

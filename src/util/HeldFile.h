@@ -59,9 +59,3 @@ HANDLE CreateFilePatiently(const char* path, DWORD access, DWORD share, DWORD di
 BOOL MoveFilePatiently(const char* from, const char* to, DWORD flags);
 BOOL CopyFilePatiently(const char* from, const char* to, BOOL failIfExists);
 BOOL DeleteFilePatiently(const char* path, HoldPatience* patience = NULL);
-
-// Creates the file anew under a name that another program may have taken first: where anything
-// stands under the name, it goes (a link goes, not the file that it points at) and the file is
-// created where nothing stands. A link laid under the name is never written through, and one laid
-// again between the two steps makes the creation fail. Arguments and result as CreateFilePatiently.
-HANDLE CreateFreshFilePatiently(const char* path, DWORD access, DWORD share, DWORD flags);

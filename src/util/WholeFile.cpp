@@ -1,6 +1,7 @@
 #include "util/WholeFile.h"
 
 #include "util/FileHandle.h"
+#include "util/FreshFile.h"
 #include "util/HeldFile.h"
 
 const char kReplacementFileName[] = "~kx.tmp";
@@ -21,8 +22,13 @@ WholeFileWriter::WholeFileWriter(const char* targetPath) : file_(INVALID_HANDLE_
     temporary_[0] = '\0';
     if (!CopyBounded(target_, sizeof target_, targetPath) || !ReplacementPathFor(targetPath, temporary_)) return;
     // The folder may be one that the user's other programs write to (a data folder of the user
-    // list, the record folder): the temporary name is never written through.
+    // list, the record folder). Where a link stands under the temporary name, the bytes go beside
+    // it under a name that nobody can know in advance; a run killed then leaves that file.
     file_ = CreateFreshFilePatiently(temporary_, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL);
+    if (file_ != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return;
+    *FileNameOf(temporary_) = '\0';
+    if (AppendUnguessableName(temporary_, sizeof temporary_, "~kx", ".tmp"))
+        file_ = CreateFilePatiently(temporary_, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
 }
 
 WholeFileWriter::~WholeFileWriter() {
@@ -83,5 +89,5 @@ bool CopyFileWhole(const char* source, const char* target, bool replaceExisting)
 void RemoveLeftoverReplacement(const char* folder) {
     char path[kMaxPathBytes];
     if (CopyBounded(path, sizeof path, folder) && AppendBounded(path, sizeof path, kReplacementFileName))
-        DeleteFilePatiently(path);
+        RemovePlainFilePatiently(path);
 }

@@ -14,118 +14,10 @@
 #include "TempFolder.h"
 #include "TestFiles.h"
 #include "TestPackages.h"
+#include "WizardFixture.h"
 #include "resources/resource.h"
 
 namespace {
-
-const char kCancelQuestion[] = "処理を中止します。よろしいですか？";
-
-std::string ShellFolder(int csidl) {
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(NULL, csidl, NULL, 0, path);
-    return path;
-}
-
-// The build's own program beside the tests, or the one that KX_SETUP_UNDER_TEST names: the
-// release test drives the signed copy of a release folder.
-std::string ProgramUnderTest() {
-    char path[MAX_PATH] = "";
-    DWORD length = GetEnvironmentVariableA("KX_SETUP_UNDER_TEST", path, sizeof path);
-    if (length > 0 && length < sizeof path) return path;
-    GetModuleFileNameA(NULL, path, sizeof path);
-    std::string tests = path;
-    tests = tests.substr(0, tests.rfind('\\'));
-    return tests.substr(0, tests.rfind('\\')) + "\\kx_setup.exe";
-}
-
-// The program's machine as its file header names it.
-std::string MachineOf(const std::string& program) {
-    IMAGE_FILE_HEADER header;
-    if (!ReadImageFileHeader(program, &header)) return "no program";
-    if (header.Machine == IMAGE_FILE_MACHINE_I386) return "i686, 32-bit";
-    if (header.Machine == IMAGE_FILE_MACHINE_AMD64) return "x86_64, 64-bit";
-    return "machine " + std::to_string(header.Machine);
-}
-
-// Which program the tests drive, said once for the test command's summary: the build whose
-// tests run is the build whose program they start.
-void SayWhichProgram(const std::string& program) {
-    static bool said = false;
-    if (said) return;
-    said = true;
-    std::cout << "kx_setup.exe under test: " << program << " (" << MachineOf(program) << ")" << std::endl;
-    EXPECT_EQ(sizeof(void*) == 4 ? "i686, 32-bit" : "x86_64, 64-bit", MachineOf(program));
-}
-
-class WizardEndToEndTest : public TempFolderTest {
-protected:
-    void SetUp() override {
-        TempFolderTest::SetUp();
-        ASSERT_TRUE(CreateDirectoryA(Path("disc").c_str(), NULL));
-        program_ = Path("disc\\kx_setup.exe");
-        SayWhichProgram(ProgramUnderTest());
-        ASSERT_TRUE(CopyFileA(ProgramUnderTest().c_str(), program_.c_str(), FALSE)) << ProgramUnderTest();
-        std::vector<kx::PackageMember> members = {
-            Member("", "korvex.exe", "MZ the address book"),
-            Member("", "korvex.chm", "help pages"),
-            Member("sample", "住所録.txt", "sample data"),
-        };
-        ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), kx::BuildEnvelope(0x01020304, kx::BuildArchive(members))));
-        ASSERT_TRUE(WriteBytes(Path("disc\\Readme.txt"), "read me\r\n"));
-        target_ = Path("target\\Korvanto");
-        recordPath_ = ShellFolder(CSIDL_APPDATA) + "\\morvel\\inst\\korvex_inst.dat";
-        desktopLink_ = ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\Korvanto.lnk";
-        programsFolder_ = ShellFolder(CSIDL_PROGRAMS) + "\\Korvanto";
-        ForgetEarlierInstallations();
-    }
-    void TearDown() override {
-        ForgetEarlierInstallations();
-        TempFolderTest::TearDown();
-    }
-    // The profile is the prefix's own: what one test installs must not steer the next.
-    void ForgetEarlierInstallations() {
-        DeleteFileA(recordPath_.c_str());
-        DeleteFileA(desktopLink_.c_str());
-        RemoveTree(programsFolder_);
-    }
-
-    HWND Page(int number) {
-        HWND page = setup_.WaitForWindow(PageCaption(number));
-        EXPECT_TRUE(page != NULL) << "page " << number << " did not appear";
-        return page;
-    }
-    // The next box must be exactly this one; it is answered with button.
-    void ExpectBox(const char* text, const char* caption, int button) {
-        ForeignBox box = setup_.WaitForBox();
-        ASSERT_TRUE(box.window != NULL) << "no box: " << ToUtf8(text);
-        EXPECT_EQ(text, box.text) << ToUtf8(box.text);
-        EXPECT_EQ(caption, box.caption) << ToUtf8(box.caption);
-        Answer(box, button);
-        EXPECT_TRUE(WaitUntilClosed(box.window));
-    }
-    void Next(HWND page) { PostClick(page, IDC_NEXT); }
-    void CancelAndConfirm(HWND page) {
-        PostClick(page, IDC_CANCEL_WIZARD);
-        ExpectBox(kCancelQuestion, "確認", IDYES);
-        EXPECT_EQ(1u, setup_.WaitForExit());
-    }
-    // Welcome, folder (typing the target), settings as offered, confirmation: returns page 4.
-    HWND WalkToConfirmation(const std::string& folder) {
-        Next(Page(1));
-        HWND folderPage = Page(2);
-        TypeText(folderPage, IDC_FOLDER_EDIT, folder);
-        Next(folderPage);
-        Next(Page(3));
-        return Page(4);
-    }
-
-    SetupProcess setup_;
-    std::string program_;
-    std::string target_;
-    std::string recordPath_;
-    std::string desktopLink_;
-    std::string programsFolder_;
-};
 
 TEST_F(WizardEndToEndTest, AFirstInstallationRunsToTheEnd) {
     ASSERT_TRUE(setup_.Start(program_));
@@ -185,45 +77,6 @@ TEST_F(WizardEndToEndTest, AFirstInstallationRunsToTheEnd) {
     std::string record = ReadBytes(recordPath_);
     EXPECT_EQ(0u, record.find(date)) << record;
     EXPECT_NE(std::string::npos, record.find("\r\n" + target_ + "\r\n")) << record;
-}
-
-// An address file in an earlier layout: three text fields, one of which the current layout lacks.
-std::string OldAddressFile() {
-    const char* names[] = {"名前", "電話番号", "旧メモ"};
-    std::string bytes;
-    kx::AppendU32(bytes, 3);
-    for (const char* name : names) {
-        std::string definition = name;
-        definition.resize(80, '\0');
-        kx::AppendU32(definition, 0);    // text
-        kx::AppendU32(definition, 100);  // width
-        kx::AppendU32(definition, 0);    // flag
-        definition.append(24, '\0');
-        bytes += definition;
-    }
-    kx::AppendU32(kx::AppendU32(bytes, 0), 0);
-    const char* texts[] = {"山田 太郎", "03-1234-5678", "消える"};
-    std::string image(1, '\0');
-    std::string body;
-    for (const char* text : texts) {
-        kx::AppendU16(image, static_cast<uint16_t>(1 + 2 * 3 + body.size()));
-        body += std::string(text) + '\0';
-    }
-    image += body;
-    kx::AppendU32(bytes, static_cast<uint32_t>(image.size() + 1));
-    bytes += image + '\0';
-    return kx::AppendU32(bytes, 0);
-}
-
-// The text of one field of the first record of an address file.
-std::string FirstRecordField(const std::string& file, uint32_t field) {
-    uint32_t fieldCount = 0;
-    if (!kx::ReadU32(file, 0, &fieldCount)) return "";
-    size_t image = 4 + 116 * static_cast<size_t>(fieldCount) + 8 + 4;
-    size_t at = image + 1 + 2 * field;
-    if (at + 2 > file.size()) return "";
-    uint16_t offset = static_cast<uint8_t>(file[at]) | static_cast<uint8_t>(file[at + 1]) << 8;
-    return std::string(file.c_str() + image + offset);
 }
 
 TEST_F(WizardEndToEndTest, AVersionUpConvertsTheOldAddressFile) {

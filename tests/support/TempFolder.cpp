@@ -84,3 +84,37 @@ std::vector<std::string> RunFolders() {
 std::string ArchiveIn(const std::string& runFolder) {
     return runFolder + "\\kx.pa_";
 }
+
+bool RunToItsEnd(const std::string& program, const std::string& arguments) {
+    std::string command = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(program.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return false;
+    bool ended = WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended;
+}
+
+// Wine starts a Linux program as it starts a Windows one, but neither its end nor its exit code
+// can be waited for: the link that it leaves can.
+bool LayLink(const std::string& linkPath, const std::string& targetPath) {
+    std::string folder = linkPath.substr(0, linkPath.rfind('\\'));
+    std::string unixFolder = UnixPathOf(folder);
+    std::string unixTarget = UnixPathOf(targetPath);
+    if (unixFolder.empty() || unixTarget.empty()) return false;
+    std::string unixLink = unixFolder + "/" + linkPath.substr(folder.size() + 1);
+    RunToItsEnd("Z:\\bin\\ln", "-sfn \"" + unixTarget + "\" \"" + unixLink + "\"");
+    for (int waited = 0; waited < 10000; waited += 10) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(linkPath.c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            FindClose(search);
+            return true;
+        }
+        Sleep(10);
+    }
+    return false;
+}

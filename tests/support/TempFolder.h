@@ -47,3 +47,12 @@ std::string UnixPathOf(const std::string& windowsPath);
 // folder, as full paths, and the archive inside one of them.
 std::vector<std::string> RunFolders();
 std::string ArchiveIn(const std::string& runFolder);
+
+// Starts program (a full path) with arguments and waits for it to end; false when it would not start
+// or did not end within 30 s.
+bool RunToItsEnd(const std::string& program, const std::string& arguments);
+
+// Lays a link at linkPath that points at targetPath, in place of whatever stands there, as another
+// program of the user can; under Wine a Unix symbolic link stands for the links of Windows. False
+// when none could be laid.
+bool LayLink(const std::string& linkPath, const std::string& targetPath);

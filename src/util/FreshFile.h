@@ -1,0 +1,23 @@
+// Files that the run creates under names that another program of the user may have taken first:
+// in the temporary folder, in a data folder that a user list names, in the record folder. A link
+// laid under such a name must never be written through, nor the file that it points at deleted:
+// on Windows deleting a link removes the link, but under Wine it removes the file it points at. So
+// a name is only ever removed once the system has confirmed that it names a plain file right there.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+
+// Removes the file under path if it is a plain file in its folder, waiting for a holder to let go;
+// true, also when nothing is there. A link, or any name that leads elsewhere, stays: false, with
+// ERROR_FILE_EXISTS; false too, with the system's error, when the file cannot be removed.
+bool RemovePlainFilePatiently(const char* path);
+
+// Creates the file anew: a plain file under the name goes first, and the file is created where
+// nothing stands (CREATE_NEW). Arguments and result as CreateFilePatiently; a link under the name
+// makes it fail with ERROR_FILE_EXISTS.
+HANDLE CreateFreshFilePatiently(const char* path, DWORD access, DWORD share, DWORD flags);
+
+// Appends prefix, 16 random hexadecimal digits and suffix to path (of size bytes): a name that no
+// other program can know in advance. False when it does not fit or the system gives no randomness.
+bool AppendUnguessableName(char* path, size_t size, const char* prefix, const char* suffix);

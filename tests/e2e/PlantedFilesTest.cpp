@@ -1,0 +1,228 @@
+// The real kx_setup.exe, run as administrator from a folder that other programs write to: DLLs
+// under the names of system DLLs beside it, links under the names that it writes, and another
+// program that tries to change its temporary archive while the run reads it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "ByteBuffer.h"
+#include "WizardFixture.h"
+
+namespace {
+
+// The names of system DLLs that programs load and that are not known DLLs, so that Windows looks
+// for them beside the program first.
+const char* const kSystemDllNames[] = {"version",   "riched32", "riched20", "msftedit", "uxtheme",  "dwmapi",
+                                       "cryptbase", "propsys",  "profapi",  "userenv",  "shfolder", "oleacc"};
+
+// Wine told to look for DLLs of these names beside the program first, as Windows does for every
+// DLL that is not a known one: for the programs of this name only, while the object lives.
+class SearchBesideProgram {
+public:
+    SearchBesideProgram(const std::string& program, const std::string& dllNames) : key_(kAppDefaults + program) {
+        HKEY overrides = NULL;
+        created_ = RegCreateKeyExA(HKEY_CURRENT_USER, (key_ + "\\DllOverrides").c_str(), 0, NULL, 0, KEY_SET_VALUE,
+                                   NULL, &overrides, NULL) == ERROR_SUCCESS;
+        for (size_t start = 0; created_ && start < dllNames.size();) {
+            size_t end = dllNames.find(',', start);
+            if (end == std::string::npos) end = dllNames.size();
+            std::string name = dllNames.substr(start, end - start);
+            created_ =
+                RegSetValueExA(overrides, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
+                               sizeof "native,builtin") == ERROR_SUCCESS;
+            start = end + 1;
+        }
+        if (overrides != NULL) RegCloseKey(overrides);
+    }
+    ~SearchBesideProgram() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
+    bool Created() const { return created_; }
+
+private:
+    static constexpr const char* kAppDefaults = "Software\\Wine\\AppDefaults\\";
+    std::string key_;
+    bool created_;
+};
+
+// A program or DLL that the build put beside the test program.
+std::string BesideTests(const char* name) {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
+    std::string folder(path, length);
+    return folder.substr(0, folder.rfind('\\') + 1) + name;
+}
+
+std::vector<std::string> MarkersIn(const std::string& folder) {
+    std::vector<std::string> markers;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*.loaded").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return markers;
+    do
+        markers.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return markers;
+}
+
+std::string TemporaryFolder() {
+    char folder[MAX_PATH] = "";
+    GetTempPathA(sizeof folder, folder);
+    return folder;
+}
+
+uint32_t FieldCount(const std::string& addressFile) {
+    uint32_t count = 0;
+    kx::ReadU32(addressFile, 0, &count);
+    return count;
+}
+
+TEST_F(WizardEndToEndTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
+    std::string disc = Path("disc");
+    std::string names;
+    for (const char* name : kSystemDllNames) {
+        ASSERT_TRUE(CopyFileA(BesideTests("kx_planted.dll").c_str(), (disc + "\\" + name + ".dll").c_str(), FALSE))
+            << name << ": error " << GetLastError();
+        names += (names.empty() ? "" : ",") + std::string(name);
+    }
+    SearchBesideProgram setupSearch("kx_setup.exe", names);
+    SearchBesideProgram controlSearch("bare_load.exe", names);
+    ASSERT_TRUE(setupSearch.Created() && controlSearch.Created()) << "no DLL overrides in the registry";
+
+    // The control: a program in the same folder that loads DLLs by their bare names runs them.
+    ASSERT_TRUE(CopyFileA(BesideTests("kx_bare_load.exe").c_str(), (disc + "\\bare_load.exe").c_str(), FALSE));
+    ASSERT_TRUE(RunToItsEnd(disc + "\\bare_load.exe", "version.dll riched32.dll"));
+    ASSERT_EQ(std::vector<std::string>({"riched32.dll.loaded", "version.dll.loaded"}), MarkersIn(disc))
+        << "planted DLLs are not found beside a program here: the test would prove nothing";
+    for (const std::string& marker : MarkersIn(disc))
+        DeleteFileA((disc + "\\" + marker).c_str());
+
+    InstallInto(target_);
+    EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe"));
+    EXPECT_EQ(std::vector<std::string>(), MarkersIn(disc)) << "the setup program loaded a DLL from beside it";
+}
+
+// Links that another program of the user laid, beforehand, under the names that the run writes
+// in folders that the user's programs can write: the temporary folder, and a data folder that the
+// install folder's user list names. Each points at a file elsewhere, which must keep its bytes.
+TEST_F(WizardEndToEndTest, LinksLaidUnderTheNamesThatTheRunWritesAreNotWrittenThrough) {
+    ASSERT_TRUE(CreateDirectoryA(Path("elsewhere").c_str(), NULL));
+    std::string temporary = TemporaryFolder();
+    struct Link {
+        std::string path, target, bytes;
+    } links[] = {
+        {temporary + "kx.pa", Path("elsewhere\\system.dll"), "a file that only administrators may change"},
+        {temporary + "kx.pa_", Path("elsewhere\\settings.ini"), "another such file"},
+        {target_ + "\\user\\~kx.tmp", Path("elsewhere\\notes.txt"), "a third one"},
+    };
+    for (const Link& link : links)
+        ASSERT_TRUE(WriteBytes(link.target, link.bytes));
+    ASSERT_TRUE(LayLink(links[0].path, links[0].target));
+    ASSERT_TRUE(LayLink(links[1].path, links[1].target));
+
+    InstallInto(target_);
+    EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe")) << "the first installation";
+
+    // A version-up that converts the address book of a data folder named in the user list.
+    ASSERT_TRUE(WriteBytes(target_ + "\\KorvexUserList.dat", "user\r\n"));
+    ASSERT_TRUE(CreateDirectoryA((target_ + "\\user").c_str(), NULL));
+    std::string old = OldAddressFile();
+    ASSERT_TRUE(WriteBytes(target_ + "\\user\\Korvex.ndb", old));
+    ASSERT_TRUE(LayLink(links[2].path, links[2].target));
+    InstallInto(target_);
+    EXPECT_EQ(60u, FieldCount(ReadBytes(target_ + "\\user\\Korvex.ndb"))) << "the version-up converted the book";
+    EXPECT_EQ(old, ReadBytes(target_ + "\\user\\Korvex_Conv.bak"));
+
+    for (const Link& link : links) {
+        EXPECT_EQ(link.bytes, ReadBytes(link.target)) << link.path << " was written through";
+        DeleteFileA(link.path.c_str());
+    }
+}
+
+// Tries, over and over, to open every temporary archive of a run for writing or for deletion, or
+// to delete it, and counts the tries that met an archive and those that got through.
+class ArchiveChanger {
+public:
+    ArchiveChanger() : thread_(CreateThread(NULL, 0, Run, this, 0, NULL)) {}
+    ~ArchiveChanger() { Stop(); }
+    void Stop() {
+        if (thread_ == NULL) return;
+        stop_ = true;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = NULL;
+    }
+    // One round of tries; the number that got through.
+    int TryOnce() {
+        int through = 0;
+        for (const std::string& folder : RunFolders()) {
+            std::string archive = ArchiveIn(folder);
+            if (GetFileAttributesA(archive.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+            ++met_;
+            for (DWORD access : {static_cast<DWORD>(GENERIC_WRITE), static_cast<DWORD>(DELETE)}) {
+                HANDLE file =
+                    CreateFileA(archive.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+                if (file == INVALID_HANDLE_VALUE) continue;
+                ++through;
+                CloseHandle(file);
+            }
+            if (DeleteFileA(archive.c_str())) ++through;
+        }
+        through_ += through;
+        return through;
+    }
+    int Met() const { return met_; }
+    int Through() const { return through_; }
+
+private:
+    static DWORD WINAPI Run(void* self) {
+        ArchiveChanger* changer = static_cast<ArchiveChanger*>(self);
+        while (!changer->stop_)
+            changer->TryOnce();
+        return 0;
+    }
+    std::atomic<bool> stop_{false};
+    std::atomic<int> met_{0};
+    std::atomic<int> through_{0};
+    HANDLE thread_;
+};
+
+// The run waits at a question in the middle of its copy pass, while the archive is still read
+// from: a moment in which the tries surely meet it.
+TEST_F(WizardEndToEndTest, NoOtherProgramCanChangeTheArchiveWhileTheRunHoldsIt) {
+    std::vector<kx::PackageMember> members = {
+        Member("", "korvex.exe", "MZ the address book"),
+        Member("", "big.dat", Repeat('b', 8 << 20)),
+        Member("", "keep.dat", "packaged", 4),
+    };
+    ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), kx::BuildEnvelope(0x01020304, kx::BuildArchive(members))));
+    ASSERT_TRUE(CreateDirectoryA(Path("target").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(target_.c_str(), NULL));
+    ASSERT_TRUE(WriteBytes(target_ + "\\korvex.exe", "MZ the old address book"));
+    ASSERT_TRUE(WriteBytes(target_ + "\\keep.dat", "kept"));
+    std::vector<std::string> before = RunFolders();
+    ASSERT_EQ(std::vector<std::string>(), before) << "a folder of an earlier run is in the way";
+
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND confirmation = WalkToConfirmation(target_);
+    ArchiveChanger changer;
+    Next(confirmation);
+    ForeignBox question = setup_.WaitForBox();
+    ASSERT_TRUE(question.window != NULL);
+    EXPECT_EQ("既に同じファイルが存在します。上書きしてよろしいですか？", question.text);
+    int metBefore = changer.Met();
+    EXPECT_EQ(0, changer.TryOnce()) << "the archive was changed while the run held it";
+    EXPECT_GT(changer.Met(), metBefore) << "no archive to try at the question";
+    Answer(question, IDNO);
+    Next(Page(5));
+    EXPECT_EQ(1u, setup_.WaitForExit());
+    changer.Stop();
+
+    EXPECT_EQ(0, changer.Through()) << "of " << changer.Met() << " tries on the archive";
+    EXPECT_TRUE(Repeat('b', 8 << 20) == ReadBytes(target_ + "\\big.dat")) << "the large member is installed whole";
+    EXPECT_EQ("kept", ReadBytes(target_ + "\\keep.dat"));
+    EXPECT_EQ(std::vector<std::string>(), RunFolders()) << "the run's folder goes with it";
+}
+
+}  // namespace
