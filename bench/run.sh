@@ -2,7 +2,9 @@
 # The installation benchmark: our installation run beside an installer that makensis builds from
 # the same files, and beside the floor of a plain copy, on generated payloads. Prints a table.
 # Both builds run: the shipped i686 program against makensis's default 32-bit installer
-# (x86-unicode), and the x86_64 build against its amd64-unicode one.
+# (x86-unicode), and the x86_64 build against its amd64-unicode one. On a machine that cannot run
+# 32-bit programs (scripts/can-run-32bit.sh; KX_NO_32BIT=1 acts as one) only the x86_64 rows run,
+# and the output says so at its start and at its end.
 #   bash bench/run.sh              500 files of about 256 MiB, and 500 files of 4 KiB; 5 rounds
 #   bash bench/run.sh --smoke      a few MiB and 2 rounds: proves in seconds that it all works
 #   bash bench/run.sh --rounds N   N rounds instead
@@ -27,6 +29,7 @@ rounds=""
 measure=0
 baseline=""
 check=0
+i686=1
 
 while [ $# -gt 0 ]; do
   case $1 in
@@ -36,6 +39,7 @@ while [ $# -gt 0 ]; do
     --rounds) rounds=$2; shift ;;
     --check) check=1 ;;
     --measure) measure=1 ;;  # internal: the measuring half, run inside the Wine environment
+    --no-i686) i686=0 ;;     # internal: the machine cannot run the i686 rows
     *) echo "usage: bash bench/run.sh [--smoke] [--payload large|small|smoke] [--rounds N] [--baseline EXE] [--check]" >&2
        exit 2 ;;
   esac
@@ -43,6 +47,17 @@ while [ $# -gt 0 ]; do
 done
 if [ -z "$rounds" ]; then
   if [ "${kinds[0]}" = smoke ]; then rounds=2; else rounds=5; fi
+fi
+if [ "$measure" = 0 ]; then
+  source scripts/suite-build.sh
+  [ "$suite" = win32 ] || i686=0
+  # Said first and last, whatever happens between.
+  i686_note() {
+    not_shipped_note "the i686 rows (our shipped i686 run, makensis's x86-unicode installer) are NOT run:" \
+      "only the x86_64 rows are measured."
+  }
+  i686_note
+  trap i686_note EXIT
 fi
 
 # ---------------------------------------------------------------- preparation (plain Linux)
@@ -64,8 +79,10 @@ build_programs() {
   cmake --preset win64 >/dev/null
   cmake --build build/win64 -j 2 --target kx_bench_launch kx_bench_copy kx_bench_install kx_bench_pool \
     kx_bench_convert_bench >/dev/null
-  cmake --preset win32 >/dev/null
-  cmake --build build/win32 -j 2 --target kx_bench_install kx_bench_convert_bench >/dev/null
+  if [ "$i686" = 1 ]; then
+    cmake --preset win32 >/dev/null
+    cmake --build build/win32 -j 2 --target kx_bench_install kx_bench_convert_bench >/dev/null
+  fi
   bash scripts/build.sh native >/dev/null
   kxpack=$(find build/native -name kxpack -type f -perm -u+x | head -n 1)
   mkdir -p "$work"
@@ -96,7 +113,7 @@ make_package() {
     "$kxpack" build "$dir/manifest.txt" "$dir/files" "$dir/setup/kx.pac"
   fi
   cp build/win64/bench/kx_bench_install.exe "$dir/setup/"
-  cp build/win32/bench/kx_bench_install.exe "$dir/setup/kx_bench_install32.exe"
+  [ "$i686" = 0 ] || cp build/win32/bench/kx_bench_install.exe "$dir/setup/kx_bench_install32.exe"
   rm -f "$dir/setup/baseline.exe"
   if [ -n "$baseline" ]; then cp "$baseline" "$dir/setup/baseline.exe"; fi
 }
@@ -177,12 +194,14 @@ one_round() {
     sync
     run_windows "$results" base-over "$(winpath "$dir/setup/baseline.exe")" "$(winpath "$out/base-over")"
   fi
-  fresh "$out/ours32-empty"
-  run_windows "$results" ours32-empty "$(winpath "$dir/setup/kx_bench_install32.exe")" "$(winpath "$out/ours32-empty")"
-  sync
-  run_windows "$results" ours32-over "$(winpath "$dir/setup/kx_bench_install32.exe")" "$(winpath "$out/ours32-over")"
+  if [ "$i686" = 1 ]; then
+    fresh "$out/ours32-empty"
+    run_windows "$results" ours32-empty "$(winpath "$dir/setup/kx_bench_install32.exe")" "$(winpath "$out/ours32-empty")"
+    sync
+    run_windows "$results" ours32-over "$(winpath "$dir/setup/kx_bench_install32.exe")" "$(winpath "$out/ours32-over")"
+  fi
   local peer
-  for peer in peer peer32; do
+  for peer in $(peers); do
     fresh "$out/$peer-empty"
     run_windows "$results" "$peer-empty" "$(winpath "$dir/$peer.exe")" /S "/D=$(winpath "$out/$peer-empty")"
     sync
@@ -194,13 +213,21 @@ one_round() {
   run_cp "$results" cp "$dir/files" "$out/cp"
 }
 
+# The peer installers that run here: the amd64-unicode one, and the x86-unicode one where 32-bit
+# programs run.
+peers() {
+  echo peer
+  [ "$i686" = 0 ] || echo peer32
+}
+
 # Every contender must have put exactly the payload in place (ours and the Windows copies with
 # the payload's file times too), and our run must leave no temporary archive behind.
 verify() {
-  local dir=$1 name listing ours=(ours-empty ours-over ours32-empty ours32-over)
+  local dir=$1 name listing ours=(ours-empty ours-over) peer
   listing() { (cd "$1" && find . -type f -printf '%P %s %T@\n' | sort); }
+  [ "$i686" = 0 ] || ours+=(ours32-empty ours32-over)
   [ -f "$dir/setup/baseline.exe" ] && ours+=(base-empty base-over)
-  for name in "${ours[@]}" peer-empty peer32-empty copyfile cp; do
+  for name in "${ours[@]}" $(for peer in $(peers); do echo "$peer-empty"; done) copyfile cp; do
     diff -rq "$dir/files" "$dir/out/$name" >/dev/null || { echo "bench: $name differs from the payload" >&2; exit 1; }
   done
   for name in "${ours[@]}"; do
@@ -272,9 +299,11 @@ print_table() {
     files=$(wc -l <"$dir/files.tsv")
     mib=$(awk -F'\t' '{ s += $3 } END { printf "%.1f", s / 1048576 }' "$dir/files.tsv")
     local label text peer_label wall cpu peak
-    local labels=(ours32-empty ours32-over ours-empty ours-over)
+    local labels=(ours-empty ours-over) peer
+    [ "$i686" = 0 ] || labels+=(ours32-empty ours32-over)
     grep -q '^base-empty ' "$results" && labels+=(base-empty base-over)
-    for label in "${labels[@]}" peer32-empty peer32-over peer-empty peer-over copyfile cp; do
+    for peer in $(peers); do labels+=("$peer-empty" "$peer-over"); done
+    for label in "${labels[@]}" copyfile cp; do
       case $label in
         ours32-empty) text="our installation run, i686 (shipped), empty folder"; peer_label=peer32-empty ;;
         ours32-over) text="our installation run, i686 (shipped), over an earlier one"; peer_label=peer32-over ;;
@@ -335,7 +364,7 @@ goals_missed() {
   local kind results limit label peer_label value peer peaks=()
   for kind in "${kinds[@]}"; do
     results=$work/$kind/results.txt
-    for label in ours32-empty ours32-over ours-empty ours-over; do
+    for label in ours-empty ours-over $([ "$i686" = 0 ] || echo ours32-empty ours32-over); do
       case $label in
         ours32-empty) peer_label=peer32-empty; limit=1.0 ;;
         ours32-over) peer_label=peer32-over; limit=0.8 ;;
@@ -370,10 +399,11 @@ for kind in "${kinds[@]}"; do
   make_payload "$work/$kind" "$kind"
   make_package "$work/$kind"
   make_peer "$work/$kind" peer amd64-unicode
-  make_peer "$work/$kind" peer32 x86-unicode
+  [ "$i686" = 0 ] || make_peer "$work/$kind" peer32 x86-unicode
 done
 measure_args=(--measure --rounds "$rounds" --payload "${kinds[0]}")
 [ ${#kinds[@]} = 1 ] || measure_args=(--measure --rounds "$rounds")
+[ "$i686" = 1 ] || measure_args+=(--no-i686)
 KX_WINE_STATE=$work/wine scripts/with-wine.sh bash "$0" "${measure_args[@]}"
 print_table
 print_pool_and_conversion

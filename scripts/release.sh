@@ -5,7 +5,8 @@
 # Readme.txt, and SHA256SUMS of the three. Prints a short summary. Bad input leaves no folder.
 #   scripts/release.sh MANIFEST FILES README OUT [--utf8] [--previous OLD.pac]
 #                      [--sign CERT.p12 [--timestamp URL]]
-# --utf8 as for kxpack build. --previous: the preview of a version-up from that package. The
+# --utf8 as for kxpack build: a UTF-8 manifest without it is refused, and kxpack's message, which
+# names the line and suggests --utf8, is shown. --previous: the preview of a version-up from that package. The
 # certificate's password comes from KX_SIGN_PASSWORD or from the file that KX_SIGN_PASSWORD_FILE
 # names; it reaches the signing tools through pipes only, never as an argument, and is written
 # nowhere. --timestamp: an RFC 3161 time-stamp server, which lets the signature outlive the

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the setup program, makes a demo "kx.pac" with kxpack from the sample files in samples/demo,
-# puts the shipped i686 kx_setup.exe and the read-me beside it and starts the wizard under Wine.
+# puts the shipped i686 kx_setup.exe and the read-me beside it and starts the wizard under Wine
+# (on a machine that cannot run 32-bit programs the x86_64 build, and it says so).
 # On a machine without a display the wizard runs on a virtual one (Xvfb), and this script says
 # how to see it and how to end it.
 #   scripts/run.sh                 build, pack and start the wizard
@@ -52,7 +53,7 @@ build/native/kxpack build samples/demo/manifest.txt "$stage" "$disc/kx.pac" --ut
 cp samples/demo/Readme.txt "build/$suite/kx_setup.exe" "$disc/"
 echo "demo folder: $disc"
 if [ "${1:-}" = "--pack" ]; then exit 0; fi
-[ "$suite" = win32 ] || echo "$not_shipped_notice" >&2
+not_shipped_note "the wizard it starts is the x86_64 build: the shipped i686 kx_setup.exe is NOT run here."
 
 if [ -n "${DISPLAY:-}" ]; then
   exec scripts/with-wine.sh /usr/lib/wine/wine64 "$disc/kx_setup.exe"

@@ -43,7 +43,7 @@ if bash "$root/scripts/can-run-32bit.sh"; then
   mapfile -t need < <(missing wine32:i386)
   install "${need[@]}"
 else
-  echo "this machine does not run 32-bit programs: wine32 is not installed" >&2
+  echo "this machine does not run 32-bit programs: wine32 is left out" >&2
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then

@@ -5,6 +5,7 @@
 # default build/wine), so nothing lands in the real home; the code page is 932; a
 # persistent wineserver makes each process start in milliseconds; an Xvfb display is
 # started when none is set. Both are stopped by process id when the command ends.
+# KX_WINE_DPI (96, 144 or 192) sets the prefix's display scale before the command runs.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -27,12 +28,7 @@ server_pid=""
 
 cleanup() {
   set +e
-  if [ -n "$server_pid" ]; then
-    "$WINESERVER" -k >/dev/null 2>&1
-    for _ in $(seq 50); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
-    kill "$server_pid" 2>/dev/null
-    wait "$server_pid" 2>/dev/null
-  fi
+  if [ -n "$server_pid" ]; then stop_server; fi
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
@@ -40,11 +36,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# A screen of 1024 x 768 pixels at 96 DPI, as large in inches at any other DPI.
 start_xvfb() {
-  local n
+  local n scale=${KX_WINE_DPI:-96}
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "$((1024 * scale / 96))x$((768 * scale / 96))x24" -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
       if [ -e "/tmp/.X11-unix/X$n" ]; then
@@ -105,6 +102,34 @@ init_prefix() {
   fi
 }
 
+start_server() {
+  "$WINESERVER" -f -p >/dev/null 2>&1 </dev/null &
+  server_pid=$!
+}
+
+stop_server() {
+  "$WINESERVER" -k >/dev/null 2>&1
+  for _ in $(seq 50); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$server_pid" 2>/dev/null || true
+  wait "$server_pid" 2>/dev/null || true
+}
+
+# Wine takes the DPI from LogPixels, in two places, and reads it when its server starts: the
+# server is started anew after a change. The prefix remembers the DPI it was last given.
+set_display_scale() {
+  local dpi=${KX_WINE_DPI:-} key
+  [ -n "$dpi" ] || return 0
+  [ "$(cat "$WINEPREFIX/.kx-dpi" 2>/dev/null)" != "$dpi" ] || return 0
+  for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    "$WINELOADER" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 </dev/null ||
+      { echo "with-wine: cannot set LogPixels to $dpi" >&2; return 1; }
+  done
+  stop_server
+  start_server
+  "$WINELOADER" wineboot >/dev/null 2>&1 </dev/null || true
+  echo "$dpi" >"$WINEPREFIX/.kx-dpi"
+}
+
 # A 64-bit prefix runs 32-bit programs only when it was made with wine32 installed (it then has
 # syswow64); Wine never adds that later, so a prefix made without it is made anew.
 if [ -x /usr/lib/wine/wine ] && [ -d "$WINEPREFIX/drive_c/windows" ] &&
@@ -114,11 +139,11 @@ fi
 
 [ -n "${DISPLAY:-}" ] || start_xvfb
 mkdir -p "$WINEPREFIX"
-"$WINESERVER" -f -p >/dev/null 2>&1 </dev/null &
-server_pid=$!
+start_server
 init_prefix
 install_marlett
 use_proportional_gothic
+set_display_scale
 
 set +e
 "$@"

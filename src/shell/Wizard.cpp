@@ -40,8 +40,11 @@ static void ReleaseInstanceMutex() {
     instanceMutex = NULL;
 }
 
-static HICON LoadSetupIcon(HINSTANCE instance, int size) {
-    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_SETUP), IMAGE_ICON, size, size, 0));
+// At the sizes the system gives for its DPI (16 and 32 pixels at 96 DPI), which the icon carries
+// up to 200 %: the program is DPI-aware, so nothing stretches a smaller one for it.
+static HICON LoadSetupIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
+    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_SETUP), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), 0));
 }
 
 // Shows pages until one sets nextPage to a number that names none. A dialog that cannot be
@@ -99,8 +102,8 @@ int RunSetupProgram(HINSTANCE instance) {
     }
     setupInfo = new SetupInfo();
     cursorSet = new CursorSet();
-    smallIcon = LoadSetupIcon(instance, 16);
-    largeIcon = LoadSetupIcon(instance, 32);
+    smallIcon = LoadSetupIcon(instance, SM_CXSMICON, SM_CYSMICON);
+    largeIcon = LoadSetupIcon(instance, SM_CXICON, SM_CYICON);
     ResetChoices();
     int result = ShowPages();
     TearDown();

@@ -7,15 +7,6 @@ namespace {
 const DWORD kPollMilliseconds = 20;
 const UINT kMessageTimeout = 5000;
 
-// WM_GETTEXT is carried across processes; the buffer is larger than any text the program shows.
-std::string TextOf(HWND window) {
-    char text[4096] = "";
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        kMessageTimeout, &copied);
-    return text;
-}
-
 struct Search {
     DWORD processId;
     std::string caption;  // for pages
@@ -50,6 +41,15 @@ BOOL CALLBACK Visit(HWND window, LPARAM context) {
 }
 
 }  // namespace
+
+// WM_GETTEXT is carried across processes; the buffer is larger than any text the program shows.
+std::string TextOf(HWND window) {
+    char text[4096] = "";
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        kMessageTimeout, &copied);
+    return text;
+}
 
 SetupProcess::~SetupProcess() {
     if (process_.hProcess == NULL) return;

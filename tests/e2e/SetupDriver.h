@@ -53,6 +53,7 @@ void Answer(const ForeignBox& box, int buttonId);
 bool ClickWithMouse(HWND dialog, int controlId, HWND cover = NULL);
 void TypeText(HWND dialog, int controlId, const std::string& text);
 std::string ReadText(HWND dialog, int controlId);
+std::string TextOf(HWND window);  // a window of any process
 bool IsChecked(HWND dialog, int controlId);
 bool IsEnabled(HWND dialog, int controlId);
 // Waits until the window is gone (its dialog ended); false after timeoutMs.

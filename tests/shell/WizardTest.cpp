@@ -77,8 +77,13 @@ TEST(WizardTest, WalksThePageTableAndReleasesTheMutexBeforeTheLastPage) {
         EXPECT_EQ(i < 4, pages[i].mutexExists) << "page " << i;
     }
     EXPECT_EQ(ModuleFolder(), seen.setupFolder);
-    EXPECT_EQ(16, seen.small.cx);
-    EXPECT_EQ(32, seen.large.cx);
+    // The sizes that the system gives for its DPI: 16 and 32 pixels at 96 DPI, 24 and 48 at 144, 32
+    // and 64 at 192 (tests/e2e/pages_at_scale.sh runs this test at those too).
+    HDC screen = GetDC(NULL);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    EXPECT_EQ(MulDiv(16, dpi, 96), seen.small.cx) << "at " << dpi << " DPI";
+    EXPECT_EQ(MulDiv(32, dpi, 96), seen.large.cx) << "at " << dpi << " DPI";
     EXPECT_EQ(0, seen.startChoices) << "page 0, no shortcuts before the first page";
     EXPECT_NE("C:\\old", seen.folder) << "the folder of an earlier run is forgotten; the welcome page chooses afresh";
     // Finish leaves 5, which ends the wizard like -1; everything is gone.

@@ -89,6 +89,11 @@ bool ExactLastWriteFileTime(const std::string& path, uint64_t* fileTime) {
     return LastWriteFileTime(path, fileTime);
 }
 
+bool IsShiftJisText(const std::string& text) {
+    return text.empty() ||
+           MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), NULL, 0) > 0;
+}
+
 std::string ForTerminal(const std::string& stored) {
     UINT codePage = GetConsoleOutputCP();
     if (codePage == 0 || codePage == 932) return stored;
@@ -153,6 +158,11 @@ bool ExactLastWriteFileTime(const std::string& path, uint64_t* fileTime) {
     *fileTime = (static_cast<uint64_t>(info.st_mtim.tv_sec) + kSecondsFrom1601To1970) * kTicksPerSecond +
                 static_cast<uint64_t>(info.st_mtim.tv_nsec) / 100;
     return true;
+}
+
+bool IsShiftJisText(const std::string& text) {
+    std::string recoded;
+    return HostNames(true).ToHost(text, &recoded);
 }
 
 std::string ForTerminal(const std::string& stored) {

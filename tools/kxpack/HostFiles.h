@@ -35,6 +35,9 @@ std::string ListFilesBelow(const std::string& folder, std::vector<std::string>* 
 bool FindMemberFile(const std::string& folder, const std::string& subfolder, const std::string& name,
                     std::string* path);
 
+// True when every character of text is one of code page 932 (Shift-JIS), as Windows maps them.
+bool IsShiftJisText(const std::string& text);
+
 // Stored bytes (Shift-JIS) as the terminal shows them: UTF-8 on Linux, the console's code page
 // on Windows. Bytes that are not Shift-JIS stay as they are.
 std::string ForTerminal(const std::string& stored);
@@ -42,6 +45,7 @@ std::string ForTerminal(const std::string& stored);
 class HostNames {
 public:
     explicit HostNames(bool utf8) : utf8_(utf8) {}
+    bool Utf8() const { return utf8_; }
     bool ToStored(const std::string& host, std::string* stored) const;  // false: no Shift-JIS for it
     bool ToHost(const std::string& stored, std::string* host) const;    // false: not Shift-JIS
     // A host-form name with "\" between levels, as the manifest writes subfolders, with "/".

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "HostFiles.h"
 #include "PackageFormat.h"
 
 namespace kx {
@@ -135,6 +136,60 @@ std::string ParseManifest(const std::string& text, Manifest* manifest) {
     }
     if (!haveVersion) return "the manifest gives no version line";
     return "";
+}
+
+static const char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+#if defined(_WIN32)
+static const char kUtf8Advice[] = "save it in Shift-JIS (the Windows build reads no UTF-8)";
+#else
+static const char kUtf8Advice[] = "build with --utf8";
+#endif
+
+// The length of the well-formed UTF-8 character at text[at], or 0: shortest forms only, no
+// surrogates, nothing above U+10FFFF.
+static size_t Utf8Length(const std::string& text, size_t at) {
+    unsigned char lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return 1;
+    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (lead < 0xC2 || lead > 0xF4 || at + length > text.size()) return 0;
+    // These leads narrow the range of the byte after them.
+    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    unsigned char second = static_cast<unsigned char>(text[at + 1]);
+    if (second < low || second > high) return 0;
+    for (size_t k = 2; k < length; ++k)
+        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+static bool IsUtf8(const std::string& text) {
+    for (size_t at = 0, length = 0; at < text.size(); at += length) {
+        length = Utf8Length(text, at);
+        if (length == 0) return false;
+    }
+    return true;
+}
+
+std::string Utf8ManifestProblem(const std::string& text) {
+    if (text.compare(0, 3, kUtf8Mark) == 0)
+        return "line 1 begins with a UTF-8 byte-order mark: the manifest is UTF-8, not Shift-JIS; " +
+               std::string(kUtf8Advice);
+    if (!IsUtf8(text)) return "";
+    size_t start = 0;
+    for (int lineNumber = 1; start < text.size(); ++lineNumber) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        if (!IsShiftJisText(text.substr(start, end - start)))
+            return "line " + std::to_string(lineNumber) + " is not Shift-JIS, and the manifest is valid UTF-8; " +
+                   kUtf8Advice;
+        start = end + 1;
+    }
+    return "";
+}
+
+std::string WithoutUtf8Mark(const std::string& text) {
+    return text.compare(0, 3, kUtf8Mark) == 0 ? text.substr(3) : text;
 }
 
 }  // namespace kx

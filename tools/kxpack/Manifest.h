@@ -40,6 +40,15 @@ struct Manifest {
 // "" on success; otherwise "line N: what".
 std::string ParseManifest(const std::string& text, Manifest* manifest);
 
+// kxpack does not guess a manifest's encoding. "" when text may be read as Shift-JIS as it stands;
+// otherwise, when it is UTF-8 instead (valid UTF-8 that is not valid Shift-JIS, or a UTF-8
+// byte-order mark), "line N ..." naming the first line that is not Shift-JIS, with the advice to
+// build with --utf8. Text that is neither is left to the parser, which names what it meets.
+std::string Utf8ManifestProblem(const std::string& text);
+
+// The text without a UTF-8 byte-order mark at its start.
+std::string WithoutUtf8Mark(const std::string& text);
+
 // "YYYY-MM-DDTHH:MM:SSZ" or a decimal file time; false when it is neither.
 bool ParseFileTime(const std::string& text, uint64_t* fileTime);
 std::string FileTimeText(uint64_t fileTime);  // "YYYY-MM-DDTHH:MM:SS.fffffffZ"

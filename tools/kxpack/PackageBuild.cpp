@@ -150,8 +150,10 @@ std::string ReadMembers(std::vector<PlannedMember>* plan, std::vector<PackageMem
 
 std::string BuildPackage(const std::string& manifestText, const std::string& folder, const HostNames& names,
                          BuiltPackage* package) {
+    std::string problem = names.Utf8() ? "" : Utf8ManifestProblem(manifestText);
+    if (!problem.empty()) return problem;
     Manifest manifest;
-    std::string problem = ParseManifest(manifestText, &manifest);
+    problem = ParseManifest(names.Utf8() ? WithoutUtf8Mark(manifestText) : manifestText, &manifest);
     if (!problem.empty()) return problem;
     std::vector<PlannedMember> plan;
     for (const ManifestEntry& entry : manifest.entries) {

@@ -43,6 +43,8 @@ expect_refusal() {  # what, command...
   [ -s err.txt ] || fail "$what: no message"
 }
 
+expect_refusal "UTF-8 manifest without --utf8" "$kxpack" build manifest.txt src o.pac && grep -q ': line 6 is not Shift-JIS, .*build with --utf8$' err.txt || fail "UTF-8 manifest: $(cat err.txt)"
+
 # One byte of a member changed after the build: the checksum names the bytes it covers.
 cp one.pac damaged.pac
 printf 'X' | dd of=damaged.pac bs=1 seek=$(($(stat -c %s one.pac) - 1)) conv=notrunc status=none

@@ -42,9 +42,12 @@ static const char kUsage[] =
     "keeping the levels below it, in the order of the paths' bytes, with its options as defaults;\n"
     "a file line for one of those paths sets that file's options instead.\n"
     "Names are stored as the manifest's bytes (Shift-JIS). --utf8 (Linux build only) reads a\n"
-    "UTF-8 manifest, stores the names in Shift-JIS and finds the source files by their UTF-8 names;\n"
-    "extract then writes UTF-8 names. Member names are shown in UTF-8 on Linux and in the console's\n"
-    "code page on Windows.\n";
+    "UTF-8 manifest (a byte-order mark is skipped), stores the names in Shift-JIS and finds the\n"
+    "source files by their UTF-8 names; extract then writes UTF-8 names. kxpack does not guess the\n"
+    "encoding: without --utf8, a manifest that is not Shift-JIS but is valid UTF-8, or that begins\n"
+    "with a UTF-8 byte-order mark, is refused with its first such line and the advice to build\n"
+    "with --utf8. Member names are shown in UTF-8 on Linux and in the console's code page on\n"
+    "Windows.\n";
 
 static int Fail(const std::string& what) {
     std::fprintf(stderr, "kxpack: %s\n", what.c_str());
