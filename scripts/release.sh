@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes a vendor's release folder: the shipped i686 kx_setup.exe built from this checkout (signed
-# with Authenticode, SHA-256, when a certificate is given), the package kx.pac built from the
+# Makes a vendor's release folder: the shipped i686 kx_setup.exe built from this checkout, bound to
+# the release's kx.pac by its SHA-256 (signed with Authenticode, SHA-256, when a certificate is
+# given, so that the signature covers the binding), the package kx.pac built from the
 # vendor's manifest and files and checked as the setup program reads it, the vendor's read-me as
 # Readme.txt, and SHA256SUMS of the three. Prints a short summary. Bad input leaves no folder.
 #   scripts/release.sh MANIFEST FILES README OUT [--utf8] [--previous OLD.pac]
@@ -92,14 +93,19 @@ failed() {  # what, log
   exit 1
 }
 
-echo "building the i686 kx_setup.exe and kxpack from $root ..." >&2
-bash "$root/scripts/build.sh" win32:kx_setup native:kxpack >"$logs/build" 2>&1 || failed "the build failed:" "$logs/build"
+echo "building kxpack from $root ..." >&2
+bash "$root/scripts/build.sh" native:kxpack >"$logs/build" 2>&1 || failed "the build failed:" "$logs/build"
 kxpack=$root/build/native/kxpack
-program=$root/build/win32/kx_setup.exe
 
 "$kxpack" build "$manifest" "$files" "$stage/kx.pac" "${utf8[@]}" >"$logs/pack" 2>&1 ||
   failed "the package does not build:" "$logs/pack"
 "$kxpack" verify "$stage/kx.pac" >"$logs/verify" 2>&1 || failed "the package does not verify:" "$logs/verify"
+# The program carries the package's SHA-256, under its signature, and installs no other package.
+package_digest=$(sha256sum "$stage/kx.pac" | cut -d' ' -f1)
+echo "building the i686 kx_setup.exe bound to that kx.pac ..." >&2
+{ (cd "$root" && cmake --preset win32 -DKX_PACKAGE_SHA256="$package_digest") && bash "$root/scripts/build.sh" win32:kx_setup_bound; } \
+  >"$logs/build" 2>&1 || failed "the build failed:" "$logs/build"
+program=$root/build/win32/bound/kx_setup.exe
 cp "$readme" "$stage/Readme.txt"
 if [ -n "$certificate" ]; then
   options=(-pkcs12 "$certificate" -readpass /dev/stdin -h sha256)
@@ -126,6 +132,7 @@ changes=""
   changes=", with uncommitted changes (not reproducible from the commit)"
 echo "release $out"
 echo "kx_setup.exe  $(stat -c %s "$out/kx_setup.exe") bytes, i686, built from commit $commit$changes"
+echo "  bound to    kx.pac, SHA-256 $package_digest: it installs that package and no other"
 if [ -n "$certificate" ]; then
   osslsigncode verify -in "$out/kx_setup.exe" >"$logs/signature" 2>&1 || true
   signer=$(grep -m1 -E '^\s+Subject:' "$logs/signature" | sed 's/^\s*Subject: //')

@@ -225,4 +225,50 @@ TEST_F(WizardEndToEndTest, NoOtherProgramCanChangeTheArchiveWhileTheRunHoldsIt) 
     EXPECT_EQ(std::vector<std::string>(), RunFolders()) << "the run's folder goes with it";
 }
 
+size_t FilesBelow(const std::string& folder) {
+    size_t count = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FilesBelow(folder + "\\" + name) : 1;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+// A released program, bound to its package: another valid package, or its own with one byte
+// changed, is refused before anything is written, and its own installs. The release test runs it
+// with the released program and package (KX_SETUP_UNDER_TEST, KX_PACKAGE_UNDER_TEST).
+TEST_F(WizardEndToEndTest, ABoundProgramInstallsOnlyItsOwnPackage) {
+    char bound[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA("KX_PACKAGE_UNDER_TEST", bound, sizeof bound);
+    if (length == 0 || length >= sizeof bound) GTEST_SKIP() << "the release test runs it, with a bound program";
+    std::string own = ReadBytes(bound);
+    ASSERT_GT(own.size(), 64u) << bound;
+    std::string another = ReadBytes(Path("disc\\kx.pac"));  // valid, and checksummed
+    std::string changed = own;
+    changed[changed.size() - 3] ^= 0x01;  // in the last member's data
+    ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), own));
+
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND confirmation = WalkToConfirmation(target_);
+    for (const std::string* refused : {&another, &changed}) {
+        SCOPED_TRACE(refused == &another ? "another package" : "one byte changed");
+        ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), *refused));
+        Next(confirmation);
+        ExpectBox("kx.pacが壊れています。", "注意", IDOK);
+        EXPECT_EQ(confirmation, Page(4)) << "the page stays";
+        EXPECT_EQ(0u, FilesBelow(target_)) << "nothing is installed";
+        EXPECT_EQ(std::vector<std::string>(), RunFolders()) << "no temporary file stays";
+    }
+    ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), own));
+    Next(confirmation);
+    Next(Page(5));
+    EXPECT_EQ(1u, setup_.WaitForExit());
+    EXPECT_LT(0u, FilesBelow(target_)) << "its own package installs";
+}
+
 }  // namespace

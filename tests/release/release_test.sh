@@ -50,9 +50,12 @@ done
 cmp -s readme.txt out/Readme.txt || fail "Readme.txt is not the vendor's read-me"
 "$root/build/native/kxpack" verify out/kx.pac >/dev/null || fail "kx.pac does not verify"
 osslsigncode verify -CAfile ca.pem -in out/kx_setup.exe >verify.txt 2>&1 || fail "signature: $(cat verify.txt)"
-# What was signed is the program built here, byte for byte.
+# What was signed is the program built here, byte for byte, bound to the release's package.
 osslsigncode remove-signature -in out/kx_setup.exe -out unsigned.exe >/dev/null
-cmp -s unsigned.exe "$root/build/win32/kx_setup.exe" || fail "the signed program is not the one built"
+cmp -s unsigned.exe "$root/build/win32/bound/kx_setup.exe" || fail "the signed program is not the one built"
+package_digest=$(sha256sum out/kx.pac | cut -d' ' -f1)
+grep -qF "bound to    kx.pac, SHA-256 $package_digest" summary.txt || fail "summary: no binding: $(cat summary.txt)"
+grep -qaF "$package_digest" unsigned.exe || fail "the program does not carry its package's digest"
 
 # Bad input: a clear message, a non-zero status, and no folder, whole or half made.
 expect_refusal() {  # what, OUT, release arguments after OUT...
@@ -73,9 +76,16 @@ expect_refusal "release folder with files" out manifest.txt files readme.txt
 (cd out && sha256sum --quiet -c SHA256SUMS) || fail "a refused release changed the folder that was there"
 expect_refusal "time stamp without a signature" bad manifest.txt files readme.txt --timestamp http://localhost/
 
-# The signed program still runs: the end-to-end test's first installation drives it.
+# The signed program installs its own package, and refuses another or a changed one before
+# writing anything.
 signed="Z:${work//\//\\}\\out\\kx_setup.exe"
-KX_SETUP_UNDER_TEST=$signed /usr/lib/wine/wine64 "$e2e" --gtest_filter=WizardEndToEndTest.AFirstInstallationRunsToTheEnd \
-  >install.txt 2>&1 || fail "the signed program's first installation: $(cat install.txt)"
+KX_SETUP_UNDER_TEST=$signed KX_PACKAGE_UNDER_TEST="Z:${work//\//\\}\\out\\kx.pac" /usr/lib/wine/wine64 "$e2e" \
+  --gtest_filter=WizardEndToEndTest.ABoundProgramInstallsOnlyItsOwnPackage >install.txt 2>&1 ||
+  fail "the signed program and its package: $(cat install.txt)"
 grep -qF "kx_setup.exe under test: $signed (i686, 32-bit)" install.txt || fail "the signed program was not the one driven"
+grep -q '^\[  PASSED  \] 1 test' install.txt || fail "the bound program's test did not run: $(cat install.txt)"
+# A program built without a package's digest installs any package, here one that is not the release's.
+KX_SETUP_UNDER_TEST="Z:${root//\//\\}\\build\\win32\\kx_setup.exe" /usr/lib/wine/wine64 "$e2e" \
+  --gtest_filter=WizardEndToEndTest.AFirstInstallationRunsToTheEnd >unbound.txt 2>&1 ||
+  fail "the unbound program's first installation: $(cat unbound.txt)"
 echo "release: all checks passed"

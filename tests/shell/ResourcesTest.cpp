@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "MessageBoxObserver.h"
 #include "TestFiles.h"
 
@@ -354,6 +356,25 @@ TEST(ResourcesTest, TestedBuildCarriesTemplatesIconVersionAndManifest) {
 
 // Large address aware: the 32-bit program then converts address books twice as large (up to 4 GiB
 // of address space on 64-bit Windows instead of 2).
+// Windows takes a known DLL from the system folder whatever lies beside the program; any other DLL
+// that a program imports at its start can be planted beside it. These are known DLLs on every
+// Windows from 7 to 11.
+TEST(ResourcesTest, BothBuildsImportOnlyKnownDllsAtTheirStart) {
+    const std::set<std::string> knownEverywhere = {
+        "advapi32.dll", "comdlg32.dll", "gdi32.dll",   "imagehlp.dll", "imm32.dll",    "kernel32.dll", "msctf.dll",
+        "msvcrt.dll",   "normaliz.dll", "nsi.dll",     "ole32.dll",    "oleaut32.dll", "psapi.dll",    "rpcrt4.dll",
+        "sechost.dll",  "setupapi.dll", "shell32.dll", "shlwapi.dll",  "user32.dll",   "wldap32.dll",  "ws2_32.dll"};
+    for (const char* build : {"win32", "win64"}) {
+        std::string program = BuildFolder() + build + "\\kx_setup.exe";
+        std::vector<std::string> dlls = ImportedDllNames(program);
+        EXPECT_FALSE(dlls.empty()) << program << ": no import table read";
+        for (std::string dll : dlls) {
+            CharLowerA(&dll[0]);
+            EXPECT_TRUE(knownEverywhere.count(dll) == 1) << program << " imports " << dll << ", not a known DLL";
+        }
+    }
+}
+
 TEST(ResourcesTest, ShippedBuildCarriesTemplatesIconVersionAndManifest) {
     ExpectProgramResources(BuildFolder() + "win32\\kx_setup.exe");
     EXPECT_TRUE(ImageCharacteristics(BuildFolder() + "win32\\kx_setup.exe") & IMAGE_FILE_LARGE_ADDRESS_AWARE);

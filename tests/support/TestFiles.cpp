@@ -66,3 +66,47 @@ bool ReadImageFileHeader(const std::string& path, IMAGE_FILE_HEADER* header) {
     CopyMemory(header, &bytes[static_cast<size_t>(peOffset) + 4], sizeof *header);
     return true;
 }
+
+namespace {
+
+// The file offset of an address of the image, through its section table; 0 when no section has it.
+size_t FileOffsetOf(const std::string& bytes, size_t sections, WORD count, DWORD address) {
+    for (WORD i = 0; i < count; ++i) {
+        IMAGE_SECTION_HEADER section;
+        if (sections + (i + 1) * sizeof section > bytes.size()) return 0;
+        CopyMemory(&section, &bytes[sections + i * sizeof section], sizeof section);
+        if (address >= section.VirtualAddress && address < section.VirtualAddress + section.SizeOfRawData)
+            return section.PointerToRawData + (address - section.VirtualAddress);
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::vector<std::string> ImportedDllNames(const std::string& path) {
+    std::vector<std::string> names;
+    IMAGE_FILE_HEADER header;
+    if (!ReadImageFileHeader(path, &header)) return names;
+    std::string bytes = ReadBytes(path);
+    LONG peOffset = 0;
+    CopyMemory(&peOffset, &bytes[offsetof(IMAGE_DOS_HEADER, e_lfanew)], sizeof peOffset);
+    size_t optional = static_cast<size_t>(peOffset) + 4 + sizeof header;
+    size_t sections = optional + header.SizeOfOptionalHeader;
+    WORD magic = 0;
+    if (sections > bytes.size()) return names;
+    CopyMemory(&magic, &bytes[optional], sizeof magic);
+    size_t directories =
+        optional + (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
+                                                           : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
+    IMAGE_DATA_DIRECTORY imports;
+    CopyMemory(&imports, &bytes[directories + IMAGE_DIRECTORY_ENTRY_IMPORT * sizeof imports], sizeof imports);
+    size_t at = FileOffsetOf(bytes, sections, header.NumberOfSections, imports.VirtualAddress);
+    for (IMAGE_IMPORT_DESCRIPTOR dll; at != 0 && at + sizeof dll <= bytes.size(); at += sizeof dll) {
+        CopyMemory(&dll, &bytes[at], sizeof dll);
+        if (dll.Name == 0) break;
+        size_t name = FileOffsetOf(bytes, sections, header.NumberOfSections, dll.Name);
+        if (name == 0 || name >= bytes.size()) break;
+        names.push_back(bytes.c_str() + name);
+    }
+    return names;
+}

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 bool WriteBytes(const std::string& path, const std::string& bytes);  // creates or replaces
 std::string ReadBytes(const std::string& path);                      // "" when unreadable
@@ -15,3 +16,5 @@ bool SetLastWriteTime(const std::string& path, uint64_t fileTime);
 std::string Repeat(char byte, size_t count);
 // The file header of a program or library image; false when the file holds none.
 bool ReadImageFileHeader(const std::string& path, IMAGE_FILE_HEADER* header);
+// The DLLs that an image imports at its start, as its import table names them.
+std::vector<std::string> ImportedDllNames(const std::string& path);
