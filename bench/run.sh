@@ -116,6 +116,19 @@ make_package() {
   [ "$i686" = 0 ] || cp build/win32/bench/kx_bench_install.exe "$dir/setup/kx_bench_install32.exe"
   rm -f "$dir/setup/baseline.exe"
   if [ -n "$baseline" ]; then cp "$baseline" "$dir/setup/baseline.exe"; fi
+  rm -f "$dir/setup/kx_bench_install_bound.exe"
+  case ${dir##*/} in large | smoke) bind_to_package "$dir" ;; esac
+}
+
+# The harness as a release builds the program: bound to this kx.pac by its SHA-256, which the run
+# computes while it copies the package. Built for the shipped i686 where it runs, else x86_64.
+bind_to_package() {
+  local dir=$1 suite=win64 digest
+  [ "$i686" = 0 ] || suite=win32
+  digest=$(sha256sum "$dir/setup/kx.pac" | cut -d' ' -f1)
+  cmake --preset "$suite" -DKX_PACKAGE_SHA256="$digest" >/dev/null
+  cmake --build "build/$suite" -j 2 --target kx_bench_install_bound >/dev/null
+  cp "build/$suite/bench/kx_bench_install_bound.exe" "$dir/setup/"
 }
 
 # The peer: the same files in an installer with compression off; otherwise makensis's defaults.
@@ -194,6 +207,12 @@ one_round() {
     sync
     run_windows "$results" base-over "$(winpath "$dir/setup/baseline.exe")" "$(winpath "$out/base-over")"
   fi
+  if [ -f "$dir/setup/kx_bench_install_bound.exe" ]; then
+    fresh "$out/bound-empty"
+    run_windows "$results" bound-empty "$(winpath "$dir/setup/kx_bench_install_bound.exe")" "$(winpath "$out/bound-empty")"
+    sync
+    run_windows "$results" bound-over "$(winpath "$dir/setup/kx_bench_install_bound.exe")" "$(winpath "$out/bound-over")"
+  fi
   if [ "$i686" = 1 ]; then
     fresh "$out/ours32-empty"
     run_windows "$results" ours32-empty "$(winpath "$dir/setup/kx_bench_install32.exe")" "$(winpath "$out/ours32-empty")"
@@ -227,6 +246,7 @@ verify() {
   listing() { (cd "$1" && find . -type f -printf '%P %s %T@\n' | sort); }
   [ "$i686" = 0 ] || ours+=(ours32-empty ours32-over)
   [ -f "$dir/setup/baseline.exe" ] && ours+=(base-empty base-over)
+  [ -f "$dir/setup/kx_bench_install_bound.exe" ] && ours+=(bound-empty bound-over)
   for name in "${ours[@]}" $(for peer in $(peers); do echo "$peer-empty"; done) copyfile cp; do
     diff -rq "$dir/files" "$dir/out/$name" >/dev/null || { echo "bench: $name differs from the payload" >&2; exit 1; }
   done
@@ -288,6 +308,10 @@ summarise() {
 cell() { awk -v f="$2" '{ printf f " (" f "–" f ")", $1, $2, $3 }' <<<"$1"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
+# The build that the bound rows run, and its peer installer.
+bound_build() { if [ "$i686" = 1 ]; then echo "i686 (shipped)"; else echo x86_64; fi; }
+bound_peer() { if [ "$i686" = 1 ]; then echo peer32; else echo peer; fi; }
+
 print_table() {
   local kind dir results files mib notes=() rows=() baseline_name=${baseline##*/}
   echo
@@ -302,6 +326,7 @@ print_table() {
     local labels=(ours-empty ours-over) peer
     [ "$i686" = 0 ] || labels+=(ours32-empty ours32-over)
     grep -q '^base-empty ' "$results" && labels+=(base-empty base-over)
+    grep -q '^bound-empty ' "$results" && labels+=(bound-empty bound-over)
     for peer in $(peers); do labels+=("$peer-empty" "$peer-over"); done
     for label in "${labels[@]}" copyfile cp; do
       case $label in
@@ -309,6 +334,10 @@ print_table() {
         ours32-over) text="our installation run, i686 (shipped), over an earlier one"; peer_label=peer32-over ;;
         peer32-empty) text="makensis installer, x86-unicode, empty folder"; peer_label=peer32-empty ;;
         peer32-over) text="makensis installer, x86-unicode, over an earlier one"; peer_label=peer32-over ;;
+        bound-empty) text="our installation run, $(bound_build), bound to its package, empty folder"
+          peer_label=$(bound_peer)-empty ;;
+        bound-over) text="our installation run, $(bound_build), bound to its package, over an earlier one"
+          peer_label=$(bound_peer)-over ;;
         base-empty) text="baseline ($baseline_name), empty folder"; peer_label=peer-empty ;;
         base-over) text="baseline ($baseline_name), over an earlier one"; peer_label=peer-over ;;
         ours-empty) text="our installation run, x86_64, empty folder"; peer_label=peer-empty ;;
@@ -364,8 +393,11 @@ goals_missed() {
   local kind results limit label peer_label value peer peaks=()
   for kind in "${kinds[@]}"; do
     results=$work/$kind/results.txt
-    for label in ours-empty ours-over $([ "$i686" = 0 ] || echo ours32-empty ours32-over); do
+    for label in ours-empty ours-over $([ "$i686" = 0 ] || echo ours32-empty ours32-over) \
+      $(grep -q '^bound-empty ' "$results" && echo bound-empty bound-over); do
       case $label in
+        bound-empty) peer_label=$(bound_peer)-empty; limit=1.0 ;;
+        bound-over) peer_label=$(bound_peer)-over; limit=0.8 ;;
         ours32-empty) peer_label=peer32-empty; limit=1.0 ;;
         ours32-over) peer_label=peer32-over; limit=0.8 ;;
         ours-empty) peer_label=peer-empty; limit=1.0 ;;
