@@ -79,6 +79,7 @@ public:
         return hashing_ || !bound_;
     }
     char* NextChunk() { return hashing_ ? sha_.NextChunk() : buffer_; }
+    DWORD ChunkBytes() const { return hashing_ ? BackgroundSha256::kChunkBytes : sizeof buffer_; }
     // The first count bytes of the chunk that NextChunk gave; innerArchive: they are the archive's.
     void Add(const char* chunk, DWORD count, bool innerArchive) {
         if (innerArchive) crc_ = UpdateCrc32(crc_, chunk, count);
@@ -96,7 +97,7 @@ private:
     bool bound_;
     bool hashing_;
     BackgroundSha256 sha_;
-    char buffer_[BackgroundSha256::kChunkBytes];
+    char buffer_[64 * 1024];
 };
 
 // The envelope counts for the package's digest; for "SZ" the magic begins the archive too. A short
@@ -109,7 +110,7 @@ bool CopyPackage(HANDLE package, HANDLE archive, const Envelope& envelope, Packa
     for (;;) {
         chunk = check->NextChunk();
         DWORD got = 0;
-        if (!ReadFile(package, chunk, BackgroundSha256::kChunkBytes, &got, NULL)) return false;
+        if (!ReadFile(package, chunk, check->ChunkBytes(), &got, NULL)) return false;
         if (got == 0) return true;
         check->Add(chunk, got, true);
         if (!WriteAll(archive, chunk, got)) return false;

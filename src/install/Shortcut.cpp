@@ -4,8 +4,8 @@
 #include <shlobj.h>
 
 #include "shell/ShellFolders.h"
-#include "util/HeldFile.h"
 #include "util/PathUtil.h"
+#include "util/WholeFile.h"
 
 int CreateShortcut(unsigned int kind, const char* name, const char* target, const char* subfolder) {
     // The shell folder followed by the subfolder, or by the link name when there is none.
@@ -26,31 +26,39 @@ int CreateShortcut(unsigned int kind, const char* name, const char* target, cons
     return SaveShellLink(linkPath, NULL, target, "", "");
 }
 
-// Explorer and scanners read every new link file, so one left by an earlier run may be held.
-// The link object reports a file error as a Win32 or a storage code; both carry the Win32 error.
-static bool SaveLinkFile(IPersistFile* file, const WCHAR* widePath, const char* linkPath) {
-    return RetryWhileHeld(
-        [&] {
-            HRESULT saved = file->Save(widePath, TRUE);
-            if (SUCCEEDED(saved)) return true;
-            bool carriesError =
-                HRESULT_FACILITY(saved) == FACILITY_WIN32 || HRESULT_FACILITY(saved) == FACILITY_STORAGE;
-            SetLastError(carriesError ? HRESULT_CODE(saved) : ERROR_GEN_FAILURE);
-            return false;
-        },
-        linkPath);
+// The Desktop and the Start menu are the user's, and another of the user's programs may lay a link
+// under the shortcut's name, which the link object's own save would write through. So the object
+// saves into memory, and the bytes go to the file as every file of the run is replaced: written
+// beside, then renamed into place, waiting for a scanner that holds the old one.
+static bool WriteLinkFile(IShellLinkA* link, const char* linkPath) {
+    IPersistStream* persist = NULL;
+    if (FAILED(link->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)))) return false;
+    IStream* stream = NULL;
+    bool written = false;
+    if (SUCCEEDED(CreateStreamOnHGlobal(NULL, TRUE, &stream))) {
+        LARGE_INTEGER start = {};
+        ULARGE_INTEGER size = {};
+        HGLOBAL memory = NULL;
+        if (SUCCEEDED(persist->Save(stream, TRUE)) && SUCCEEDED(stream->Seek(start, STREAM_SEEK_CUR, &size)) &&
+            SUCCEEDED(GetHGlobalFromStream(stream, &memory))) {
+            const void* bytes = GlobalLock(memory);
+            WholeFileWriter file(linkPath);
+            written = bytes != NULL && file.Write(bytes, size.LowPart) && file.Commit();
+            if (bytes != NULL) GlobalUnlock(memory);
+        }
+        stream->Release();
+    }
+    persist->Release();
+    return written;
 }
 
-static int WriteLink(IShellLinkA* link, IPersistFile* file, const char* linkPath, const char* description,
-                     const char* target, const char* workingDirectory, const char* arguments) {
+static int WriteLink(IShellLinkA* link, const char* linkPath, const char* description, const char* target,
+                     const char* workingDirectory, const char* arguments) {
     if (FAILED(link->SetPath(target)) || FAILED(link->SetDescription(description)) ||
         FAILED(link->SetWorkingDirectory(workingDirectory)) || FAILED(link->SetArguments(arguments))) {
         return 0;
     }
-    // A path that does not fit the wide buffer is refused, never cut.
-    WCHAR widePath[kMaxPathBytes];
-    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, kMaxPathBytes) == 0) return 0;
-    return SaveLinkFile(file, widePath, linkPath) ? 1 : 0;
+    return WriteLinkFile(link, linkPath) ? 1 : 0;
 }
 
 int SaveShellLink(const char* linkPath, const char* description, const char* target, const char* workingDirectory,
@@ -60,11 +68,7 @@ int SaveShellLink(const char* linkPath, const char* description, const char* tar
     IShellLinkA* link = NULL;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                    reinterpret_cast<void**>(&link)))) {
-        IPersistFile* file = NULL;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            result = WriteLink(link, file, linkPath, description, target, workingDirectory, arguments);
-            file->Release();
-        }
+        result = WriteLink(link, linkPath, description, target, workingDirectory, arguments);
         link->Release();
     }
     CoUninitialize();

@@ -1,4 +1,4 @@
-// Shortcut files written through the shell's link object.
+// Shortcut files made with the shell's link object.
 #pragma once
 
 // kind: 0 the Desktop, 3 the Start menu's programs folder; subfolder may be null. 1 when the

@@ -103,8 +103,9 @@ TEST_F(WizardEndToEndTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
 }
 
 // Links that another program of the user laid, beforehand, under the names that the run writes
-// in folders that the user's programs can write: the temporary folder, and a data folder that the
-// install folder's user list names. Each points at a file elsewhere, which must keep its bytes.
+// in folders that the user's programs can write: the temporary folder, the Desktop, and a data
+// folder that the install folder's user list names. Each points at a file elsewhere, which must
+// keep its bytes.
 TEST_F(WizardEndToEndTest, LinksLaidUnderTheNamesThatTheRunWritesAreNotWrittenThrough) {
     ASSERT_TRUE(CreateDirectoryA(Path("elsewhere").c_str(), NULL));
     std::string temporary = TemporaryFolder();
@@ -113,12 +114,13 @@ TEST_F(WizardEndToEndTest, LinksLaidUnderTheNamesThatTheRunWritesAreNotWrittenTh
     } links[] = {
         {temporary + "kx.pa", Path("elsewhere\\system.dll"), "a file that only administrators may change"},
         {temporary + "kx.pa_", Path("elsewhere\\settings.ini"), "another such file"},
-        {target_ + "\\user\\~kx.tmp", Path("elsewhere\\notes.txt"), "a third one"},
+        {desktopLink_, Path("elsewhere\\desktop.ini"), "a fourth one"},
+        {target_ + "\\user\\~kx.tmp", Path("elsewhere\\notes.txt"), "a fifth one"},
     };
     for (const Link& link : links)
         ASSERT_TRUE(WriteBytes(link.target, link.bytes));
-    ASSERT_TRUE(LayLink(links[0].path, links[0].target));
-    ASSERT_TRUE(LayLink(links[1].path, links[1].target));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(LayLink(links[i].path, links[i].target)) << links[i].path;
 
     InstallInto(target_);
     EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe")) << "the first installation";
@@ -128,7 +130,7 @@ TEST_F(WizardEndToEndTest, LinksLaidUnderTheNamesThatTheRunWritesAreNotWrittenTh
     ASSERT_TRUE(CreateDirectoryA((target_ + "\\user").c_str(), NULL));
     std::string old = OldAddressFile();
     ASSERT_TRUE(WriteBytes(target_ + "\\user\\Korvex.ndb", old));
-    ASSERT_TRUE(LayLink(links[2].path, links[2].target));
+    ASSERT_TRUE(LayLink(links[3].path, links[3].target));
     InstallInto(target_);
     EXPECT_EQ(60u, FieldCount(ReadBytes(target_ + "\\user\\Korvex.ndb"))) << "the version-up converted the book";
     EXPECT_EQ(old, ReadBytes(target_ + "\\user\\Korvex_Conv.bak"));
