@@ -97,9 +97,7 @@ HANDLE TemporaryArchive::ReaderHandle() const {
 void TemporaryArchive::Remove() {
     // Marked for deletion through the held handle, the file goes as it is let go: there is no
     // moment in which another program could take it.
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    bool deleted = file_ != INVALID_HANDLE_VALUE &&
-                   SetFileInformationByHandle(file_, FileDispositionInfo, &disposition, sizeof disposition);
+    bool deleted = file_ != INVALID_HANDLE_VALUE && DeleteThroughHandle(file_);
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
     if (!deleted && path_[0] != '\0') DeleteFilePatiently(path_);

@@ -53,8 +53,12 @@ bool RemovePlainFilePatiently(const char* path) {
         SetLastError(ERROR_FILE_EXISTS);
         return false;
     }
+    return DeleteThroughHandle(file.Get());
+}
+
+bool DeleteThroughHandle(HANDLE file) {
     FILE_DISPOSITION_INFO disposition = {TRUE};
-    return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
 }
 
 HANDLE CreateFreshFilePatiently(const char* path, DWORD access, DWORD share, DWORD flags) {

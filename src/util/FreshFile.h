@@ -13,6 +13,10 @@
 // ERROR_FILE_EXISTS; false too, with the system's error, when the file cannot be removed.
 bool RemovePlainFilePatiently(const char* path);
 
+// Deletes the open file through its handle (opened with DELETE access): whatever name leads to it
+// now, the file itself goes when the last handle closes. False with the system's error.
+bool DeleteThroughHandle(HANDLE file);
+
 // Creates the file anew: a plain file under the name goes first, and the file is created where
 // nothing stands (CREATE_NEW). Arguments and result as CreateFilePatiently; a link under the name
 // makes it fail with ERROR_FILE_EXISTS.

@@ -25,13 +25,6 @@ const char kRecordFolder[] = "\\morvel\\inst";
 // The install folder and the two user folders that its user list names.
 const char* const kDataFolders[] = {"", "u1\\", "ユーザー2\\"};
 
-std::string Beside(const std::string& name) {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(NULL, path, sizeof path);
-    std::string program = path;
-    return program.substr(0, program.rfind('\\') + 1) + name;
-}
-
 std::string AppDataFolder() {
     char path[MAX_PATH] = "";
     SHGetFolderPathA(NULL, CSIDL_APPDATA, NULL, 0, path);
@@ -78,14 +71,14 @@ protected:
         TempFolderTest::SetUp();
         ASSERT_TRUE(CreateDirectoryA(Path("disc").c_str(), NULL));
         child_ = Path("disc\\kx_killable_install.exe");
-        ASSERT_TRUE(CopyFileA(Beside("kx_killable_install.exe").c_str(), child_.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(BesideTestProgram("kx_killable_install.exe").c_str(), child_.c_str(), FALSE));
         // Replaced: a higher version, a later date (several MiB, so that it is written in many
         // calls). Kept by the answer No: a lower version, an earlier date, an always-ask member.
-        std::vector<kx::PackageMember> members = {Member("", "korvex.exe", ReadBytes(Beside("version_2_1_0_3.dll")), 1),
-                                                  Member("", "helper.dll", ReadBytes(Beside("version_1_0_0_0.dll")), 1),
-                                                  Member("data", "big.bin", BigFile(), 2),
-                                                  Member("", "korvex.chm", "new help", 2),
-                                                  Member("templates", "blank.ndb", "template", 4)};
+        std::vector<kx::PackageMember> members = {
+            Member("", "korvex.exe", ReadBytes(BesideTestProgram("version_2_1_0_3.dll")), 1),
+            Member("", "helper.dll", ReadBytes(BesideTestProgram("version_1_0_0_0.dll")), 1),
+            Member("data", "big.bin", BigFile(), 2), Member("", "korvex.chm", "new help", 2),
+            Member("templates", "blank.ndb", "template", 4)};
         ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), kx::BuildEnvelope(0x02000000, kx::BuildArchive(members))));
         ASSERT_TRUE(WriteBytes(Path("disc\\Readme.txt"), "read me\r\n"));
         std::string eventName = "kx_killable_install started " + std::to_string(GetCurrentProcessId());
@@ -114,8 +107,8 @@ protected:
         ASSERT_TRUE(CreateDirectoryA(Path("inst").c_str(), NULL));
         ASSERT_TRUE(CreateDirectoryA(Path("inst\\templates").c_str(), NULL));
         ASSERT_TRUE(CreateDirectoryA(Path("inst\\data").c_str(), NULL));
-        ASSERT_TRUE(WriteBytes(Path("inst\\korvex.exe"), ReadBytes(Beside("version_1_0_0_0.dll"))));
-        ASSERT_TRUE(WriteBytes(Path("inst\\helper.dll"), ReadBytes(Beside("version_2_1_0_3.dll"))));
+        ASSERT_TRUE(WriteBytes(Path("inst\\korvex.exe"), ReadBytes(BesideTestProgram("version_1_0_0_0.dll"))));
+        ASSERT_TRUE(WriteBytes(Path("inst\\helper.dll"), ReadBytes(BesideTestProgram("version_2_1_0_3.dll"))));
         ASSERT_TRUE(WriteBytes(Path("inst\\data\\big.bin"), "the old big file"));
         ASSERT_TRUE(SetLastWriteTime(Path("inst\\data\\big.bin"), kStoredTime - 1));
         ASSERT_TRUE(WriteBytes(Path("inst\\korvex.chm"), "help the user edited"));

@@ -7,7 +7,6 @@
 
 #include <atomic>
 
-#include "ByteBuffer.h"
 #include "WizardFixture.h"
 
 namespace {
@@ -17,80 +16,47 @@ namespace {
 const char* const kSystemDllNames[] = {"version",   "riched32", "riched20", "msftedit", "uxtheme",  "dwmapi",
                                        "cryptbase", "propsys",  "profapi",  "userenv",  "shfolder", "oleacc"};
 
-// Wine told to look for DLLs of these names beside the program first, as Windows does for every
-// DLL that is not a known one: for the programs of this name only, while the object lives.
+// Wine told to look for the DLLs of kSystemDllNames beside the program first, as Windows does for
+// every DLL that is not a known one: for the programs of this name only, while the object lives.
 class SearchBesideProgram {
 public:
-    SearchBesideProgram(const std::string& program, const std::string& dllNames) : key_(kAppDefaults + program) {
+    explicit SearchBesideProgram(const std::string& program) : key_("Software\\Wine\\AppDefaults\\" + program) {
         HKEY overrides = NULL;
         created_ = RegCreateKeyExA(HKEY_CURRENT_USER, (key_ + "\\DllOverrides").c_str(), 0, NULL, 0, KEY_SET_VALUE,
                                    NULL, &overrides, NULL) == ERROR_SUCCESS;
-        for (size_t start = 0; created_ && start < dllNames.size();) {
-            size_t end = dllNames.find(',', start);
-            if (end == std::string::npos) end = dllNames.size();
-            std::string name = dllNames.substr(start, end - start);
+        for (const char* name : kSystemDllNames)
             created_ =
-                RegSetValueExA(overrides, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
-                               sizeof "native,builtin") == ERROR_SUCCESS;
-            start = end + 1;
-        }
+                created_ && RegSetValueExA(overrides, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
+                                           sizeof "native,builtin") == ERROR_SUCCESS;
         if (overrides != NULL) RegCloseKey(overrides);
     }
     ~SearchBesideProgram() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
     bool Created() const { return created_; }
 
 private:
-    static constexpr const char* kAppDefaults = "Software\\Wine\\AppDefaults\\";
     std::string key_;
     bool created_;
 };
 
-// A program or DLL that the build put beside the test program.
-std::string BesideTests(const char* name) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
-    std::string folder(path, length);
-    return folder.substr(0, folder.rfind('\\') + 1) + name;
-}
-
 std::vector<std::string> MarkersIn(const std::string& folder) {
     std::vector<std::string> markers;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*.loaded").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return markers;
-    do
-        markers.push_back(found.cFileName);
-    while (FindNextFileA(search, &found));
-    FindClose(search);
+    for (const std::string& name : TreeBelow(folder))
+        if (name.size() > 7 && name.compare(name.size() - 7, 7, ".loaded") == 0) markers.push_back(name);
     return markers;
-}
-
-std::string TemporaryFolder() {
-    char folder[MAX_PATH] = "";
-    GetTempPathA(sizeof folder, folder);
-    return folder;
-}
-
-uint32_t FieldCount(const std::string& addressFile) {
-    uint32_t count = 0;
-    kx::ReadU32(addressFile, 0, &count);
-    return count;
 }
 
 TEST_F(WizardEndToEndTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
     std::string disc = Path("disc");
-    std::string names;
-    for (const char* name : kSystemDllNames) {
-        ASSERT_TRUE(CopyFileA(BesideTests("kx_planted.dll").c_str(), (disc + "\\" + name + ".dll").c_str(), FALSE))
+    for (const char* name : kSystemDllNames)
+        ASSERT_TRUE(
+            CopyFileA(BesideTestProgram("kx_planted.dll").c_str(), (disc + "\\" + name + ".dll").c_str(), FALSE))
             << name << ": error " << GetLastError();
-        names += (names.empty() ? "" : ",") + std::string(name);
-    }
-    SearchBesideProgram setupSearch("kx_setup.exe", names);
-    SearchBesideProgram controlSearch("bare_load.exe", names);
+    SearchBesideProgram setupSearch("kx_setup.exe");
+    SearchBesideProgram controlSearch("bare_load.exe");
     ASSERT_TRUE(setupSearch.Created() && controlSearch.Created()) << "no DLL overrides in the registry";
 
     // The control: a program in the same folder that loads DLLs by their bare names runs them.
-    ASSERT_TRUE(CopyFileA(BesideTests("kx_bare_load.exe").c_str(), (disc + "\\bare_load.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(BesideTestProgram("kx_bare_load.exe").c_str(), (disc + "\\bare_load.exe").c_str(), FALSE));
     ASSERT_TRUE(RunToItsEnd(disc + "\\bare_load.exe", "version.dll riched32.dll"));
     ASSERT_EQ(std::vector<std::string>({"riched32.dll.loaded", "version.dll.loaded"}), MarkersIn(disc))
         << "planted DLLs are not found beside a program here: the test would prove nothing";
@@ -108,7 +74,7 @@ TEST_F(WizardEndToEndTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
 // keep its bytes.
 TEST_F(WizardEndToEndTest, LinksLaidUnderTheNamesThatTheRunWritesAreNotWrittenThrough) {
     ASSERT_TRUE(CreateDirectoryA(Path("elsewhere").c_str(), NULL));
-    std::string temporary = TemporaryFolder();
+    std::string temporary = WindowsTempFolder();
     struct Link {
         std::string path, target, bytes;
     } links[] = {
@@ -227,20 +193,6 @@ TEST_F(WizardEndToEndTest, NoOtherProgramCanChangeTheArchiveWhileTheRunHoldsIt) 
     EXPECT_EQ(std::vector<std::string>(), RunFolders()) << "the run's folder goes with it";
 }
 
-size_t FilesBelow(const std::string& folder) {
-    size_t count = 0;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FilesBelow(folder + "\\" + name) : 1;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return count;
-}
-
 // A released program, bound to its package: another valid package, or its own with one byte
 // changed, is refused before anything is written, and its own installs. The release test runs it
 // with the released program and package (KX_SETUP_UNDER_TEST, KX_PACKAGE_UNDER_TEST).
@@ -263,14 +215,14 @@ TEST_F(WizardEndToEndTest, ABoundProgramInstallsOnlyItsOwnPackage) {
         Next(confirmation);
         ExpectBox("kx.pacが壊れています。", "注意", IDOK);
         EXPECT_EQ(confirmation, Page(4)) << "the page stays";
-        EXPECT_EQ(0u, FilesBelow(target_)) << "nothing is installed";
+        EXPECT_EQ(std::vector<std::string>(), TreeBelow(target_)) << "nothing is installed";
         EXPECT_EQ(std::vector<std::string>(), RunFolders()) << "no temporary file stays";
     }
     ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), own));
     Next(confirmation);
     Next(Page(5));
     EXPECT_EQ(1u, setup_.WaitForExit());
-    EXPECT_LT(0u, FilesBelow(target_)) << "its own package installs";
+    EXPECT_FALSE(TreeBelow(target_).empty()) << "its own package installs";
 }
 
 }  // namespace

@@ -106,9 +106,7 @@ TEST_F(WizardEndToEndTest, AVersionUpConvertsTheOldAddressFile) {
     EXPECT_EQ("MZ the address book", ReadBytes(target_ + "\\korvex.exe"));
     EXPECT_EQ(old, ReadBytes(target_ + "\\Korvex_Conv.bak")) << "the old data is kept as the backup";
     std::string converted = ReadBytes(target_ + "\\Korvex.ndb");
-    uint32_t fieldCount = 0;
-    ASSERT_TRUE(kx::ReadU32(converted, 0, &fieldCount));
-    EXPECT_EQ(60u, fieldCount);
+    EXPECT_EQ(60u, FieldCount(converted));
     EXPECT_EQ("山田 太郎", FirstRecordField(converted, 2)) << "名前 is field 2 of the current layout";
     EXPECT_EQ("03-1234-5678", FirstRecordField(converted, 9)) << "電話番号 is field 9";
     EXPECT_EQ(std::string::npos, converted.find("消える")) << "a field the layout lacks is dropped";

@@ -69,6 +69,12 @@ std::string OldAddressFile() {
     return kx::AppendU32(bytes, 0);
 }
 
+uint32_t FieldCount(const std::string& addressFile) {
+    uint32_t count = 0;
+    kx::ReadU32(addressFile, 0, &count);
+    return count;
+}
+
 std::string FirstRecordField(const std::string& file, uint32_t field) {
     uint32_t fieldCount = 0;
     if (!kx::ReadU32(file, 0, &fieldCount)) return "";

@@ -25,6 +25,8 @@ std::string ProgramUnderTest();
 void SayWhichProgram(const std::string& program);
 // An address file in an earlier layout: three text fields, one of which the current layout lacks.
 std::string OldAddressFile();
+// The count of field definitions that an address file begins with; 0 when it is too short.
+uint32_t FieldCount(const std::string& addressFile);
 // The text of one field of the first record of an address file.
 std::string FirstRecordField(const std::string& file, uint32_t field);
 
@@ -58,8 +60,7 @@ protected:
         DeleteFileA(recordPath_.c_str());
         DeleteFileA(desktopLink_.c_str());
         RemoveTree(programsFolder_);
-        for (const std::string& folder : RunFolders())  // failed runs leave their archive
-            RemoveTree(folder);
+        RemoveRunFolders();
     }
 
     HWND Page(int number) {

@@ -3,7 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -46,29 +45,9 @@ protected:
     std::string InTarget(const std::string& relative) const { return target + "\\" + relative; }
 
     // Every file and folder below the test's folder, relative to it, in a stable order.
-    std::vector<std::string> Tree() const { return TreeBelow(Path(""), ""); }
-    std::vector<std::string> TreeOfTarget() const { return TreeBelow(target + "\\", ""); }
+    std::vector<std::string> Tree() const { return TreeBelow(Temp().WindowsPath()); }
+    std::vector<std::string> TreeOfTarget() const { return TreeBelow(target); }
 
     std::string target;
     std::string archive;
-
-private:
-    static std::vector<std::string> TreeBelow(const std::string& folder, const std::string& prefix) {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return names;
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            names.push_back(prefix + name);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                std::vector<std::string> below = TreeBelow(folder + name + "\\", prefix + name + "\\");
-                names.insert(names.end(), below.begin(), below.end());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 };

@@ -38,11 +38,6 @@ std::string RecordPath() {
     return std::string(folder.Locate("morvel", "inst", 0)) + "\\korvex_inst.dat";
 }
 
-void RemoveRunFolders() {
-    for (const std::string& folder : RunFolders())
-        RemoveTree(folder);
-}
-
 // The archive that a failed run left, the only one; "" when there is none or more than one.
 std::string LeftArchive() {
     std::vector<std::string> folders = RunFolders();

@@ -11,10 +11,7 @@ const char* const kVersionedFixtures[4] = {"version_1_0_0_0.dll", "version_1_0_2
 const char kUnversionedFixture[] = "version_none.dll";
 
 std::string FixturePath(const char* name) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
-    std::string folder(path, length);
-    return folder.erase(folder.rfind('\\') + 1) + name;
+    return BesideTestProgram(name);
 }
 
 std::string FixtureImage(const char* name) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -20,6 +21,33 @@ std::string UnixPathOf(const std::string& windowsPath) {
     std::string result = unixName;
     HeapFree(GetProcessHeap(), 0, unixName);
     return result;
+}
+
+static void CollectTree(const std::string& folder, const std::string& prefix, std::vector<std::string>* names) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        names->push_back(prefix + name);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectTree(folder + "\\" + name, prefix + name + "\\", names);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+std::vector<std::string> TreeBelow(const std::string& windowsPath) {
+    std::vector<std::string> names;
+    CollectTree(windowsPath, "", &names);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string WindowsTempFolder() {
+    char base[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof base, base);
+    return length > 0 && length < sizeof base ? base : "";
 }
 
 void RemoveTree(const std::string& windowsPath) {
@@ -44,15 +72,14 @@ void RemoveTree(const std::string& windowsPath) {
 }
 
 TempFolder::TempFolder() {
-    char base[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof base, base);
-    if (length == 0 || length >= sizeof base) {
+    std::string base = WindowsTempFolder();
+    if (base.empty()) {
         ADD_FAILURE() << "no temporary folder";
         return;
     }
     for (;;) {
-        windowsPath_ = std::string(base) + "kxtest-" + std::to_string(GetCurrentProcessId()) + "-" +
-                       std::to_string(g_folderNumber++);
+        windowsPath_ =
+            base + "kxtest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(g_folderNumber++);
         if (CreateDirectoryA(windowsPath_.c_str(), NULL)) break;
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
             ADD_FAILURE() << "cannot create " << windowsPath_;
@@ -67,18 +94,22 @@ TempFolder::~TempFolder() {
 }
 
 std::vector<std::string> RunFolders() {
-    char base[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof base, base);
+    std::string base = WindowsTempFolder();
     std::vector<std::string> folders;
-    if (length == 0 || length >= sizeof base) return folders;
+    if (base.empty()) return folders;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(base) + "kx-*").c_str(), &found);
+    HANDLE search = FindFirstFileA((base + "kx-*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return folders;
     do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(std::string(base) + found.cFileName);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(base + found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return folders;
+}
+
+void RemoveRunFolders() {
+    for (const std::string& folder : RunFolders())
+        RemoveTree(folder);
 }
 
 std::string ArchiveIn(const std::string& runFolder) {

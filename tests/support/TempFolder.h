@@ -37,6 +37,12 @@ private:
     TempFolder* temp_ = NULL;
 };
 
+// Every file and folder below folder, relative to it ("sub\\name"), in a stable order.
+std::vector<std::string> TreeBelow(const std::string& windowsPath);
+
+// The Windows temporary folder, ending in a backslash.
+std::string WindowsTempFolder();
+
 // Deletes a folder and everything below it, read-only and hidden files included.
 void RemoveTree(const std::string& windowsPath);
 
@@ -47,6 +53,8 @@ std::string UnixPathOf(const std::string& windowsPath);
 // folder, as full paths, and the archive inside one of them.
 std::vector<std::string> RunFolders();
 std::string ArchiveIn(const std::string& runFolder);
+// Removes them all: a failed run leaves its archive, which must not steer the next test.
+void RemoveRunFolders();
 
 // Starts program (a full path) with arguments and waits for it to end; false when it would not start
 // or did not end within 30 s.

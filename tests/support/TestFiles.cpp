@@ -55,15 +55,33 @@ std::string Repeat(char byte, size_t count) {
     return std::string(count, byte);
 }
 
+std::string BesideTestProgram(const std::string& name) {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
+    std::string folder(path, length);
+    return folder.erase(folder.rfind('\\') + 1) + name;
+}
+
+namespace {
+
+// The offset of the file header of an image's bytes; 0 when they hold none.
+size_t FileHeaderOffset(const std::string& bytes) {
+    LONG peOffset = 0;
+    if (bytes.size() < sizeof(IMAGE_DOS_HEADER)) return 0;
+    CopyMemory(&peOffset, &bytes[offsetof(IMAGE_DOS_HEADER, e_lfanew)], sizeof peOffset);
+    if (peOffset < 0 || bytes.size() < static_cast<size_t>(peOffset) + 4 + sizeof(IMAGE_FILE_HEADER) ||
+        bytes.compare(static_cast<size_t>(peOffset), 4, std::string("PE\0\0", 4)) != 0)
+        return 0;
+    return static_cast<size_t>(peOffset) + 4;
+}
+
+}  // namespace
+
 bool ReadImageFileHeader(const std::string& path, IMAGE_FILE_HEADER* header) {
     std::string bytes = ReadBytes(path);
-    LONG peOffset = 0;
-    if (bytes.size() < sizeof(IMAGE_DOS_HEADER)) return false;
-    CopyMemory(&peOffset, &bytes[offsetof(IMAGE_DOS_HEADER, e_lfanew)], sizeof peOffset);
-    if (peOffset < 0 || bytes.size() < static_cast<size_t>(peOffset) + 4 + sizeof *header ||
-        bytes.compare(static_cast<size_t>(peOffset), 4, std::string("PE\0\0", 4)) != 0)
-        return false;
-    CopyMemory(header, &bytes[static_cast<size_t>(peOffset) + 4], sizeof *header);
+    size_t at = FileHeaderOffset(bytes);
+    if (at == 0) return false;
+    CopyMemory(header, &bytes[at], sizeof *header);
     return true;
 }
 
@@ -85,12 +103,12 @@ size_t FileOffsetOf(const std::string& bytes, size_t sections, WORD count, DWORD
 
 std::vector<std::string> ImportedDllNames(const std::string& path) {
     std::vector<std::string> names;
-    IMAGE_FILE_HEADER header;
-    if (!ReadImageFileHeader(path, &header)) return names;
     std::string bytes = ReadBytes(path);
-    LONG peOffset = 0;
-    CopyMemory(&peOffset, &bytes[offsetof(IMAGE_DOS_HEADER, e_lfanew)], sizeof peOffset);
-    size_t optional = static_cast<size_t>(peOffset) + 4 + sizeof header;
+    size_t at = FileHeaderOffset(bytes);
+    if (at == 0) return names;
+    IMAGE_FILE_HEADER header;
+    CopyMemory(&header, &bytes[at], sizeof header);
+    size_t optional = at + sizeof header;
     size_t sections = optional + header.SizeOfOptionalHeader;
     WORD magic = 0;
     if (sections > bytes.size()) return names;
@@ -100,7 +118,7 @@ std::vector<std::string> ImportedDllNames(const std::string& path) {
                                                            : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
     IMAGE_DATA_DIRECTORY imports;
     CopyMemory(&imports, &bytes[directories + IMAGE_DIRECTORY_ENTRY_IMPORT * sizeof imports], sizeof imports);
-    size_t at = FileOffsetOf(bytes, sections, header.NumberOfSections, imports.VirtualAddress);
+    at = FileOffsetOf(bytes, sections, header.NumberOfSections, imports.VirtualAddress);
     for (IMAGE_IMPORT_DESCRIPTOR dll; at != 0 && at + sizeof dll <= bytes.size(); at += sizeof dll) {
         CopyMemory(&dll, &bytes[at], sizeof dll);
         if (dll.Name == 0) break;

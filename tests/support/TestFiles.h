@@ -14,6 +14,8 @@ bool IsFolder(const std::string& path);
 uint64_t LastWriteTime(const std::string& path);  // FILETIME as one value; 0 when unreadable
 bool SetLastWriteTime(const std::string& path, uint64_t fileTime);
 std::string Repeat(char byte, size_t count);
+// A file that the build put beside the running test program.
+std::string BesideTestProgram(const std::string& name);
 // The file header of a program or library image; false when the file holds none.
 bool ReadImageFileHeader(const std::string& path, IMAGE_FILE_HEADER* header);
 // The DLLs that an image imports at its start, as its import table names them.
