@@ -115,21 +115,44 @@ stop_server() {
 }
 
 # Wine takes the DPI from LogPixels, in two places, and reads it when its server starts: the
-# server is started anew after a change. The prefix remembers the DPI it was last given.
+# server is started anew after a change. A server stopped soon after a change was seen to lose it
+# (a new prefix, a loaded machine: the test then found 96 DPI and a fixed-pitch font), so the new
+# server is asked for the values, and the change made again when they are not there. The prefix
+# remembers the DPI it was last given.
+display_keys=('HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts')
 set_display_scale() {
-  local dpi=${KX_WINE_DPI:-} key
+  local dpi=${KX_WINE_DPI:-} key attempt
   [ -n "$dpi" ] || return 0
   [ "$(cat "$WINEPREFIX/.kx-dpi" 2>/dev/null)" != "$dpi" ] || return 0
-  for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
-    "$WINELOADER" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 </dev/null ||
-      { echo "with-wine: cannot set LogPixels to $dpi" >&2; return 1; }
+  for attempt in 1 2 3; do
+    for key in "${display_keys[@]}"; do
+      "$WINELOADER" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 </dev/null ||
+        { echo "with-wine: cannot set LogPixels to $dpi" >&2; return 1; }
+    done
+    rm -f "$WINEPREFIX/.kx-fonts"
+    use_proportional_gothic
+    stop_server
+    start_server
+    "$WINELOADER" wineboot >/dev/null 2>&1 </dev/null || true
+    if display_scale_is "$dpi"; then
+      echo "$dpi" >"$WINEPREFIX/.kx-dpi"
+      return 0
+    fi
+    echo "with-wine: the display scale did not stay at $dpi DPI (attempt $attempt of 3)" >&2
   done
-  stop_server
-  start_server
-  "$WINELOADER" wineboot >/dev/null 2>&1 </dev/null || true
-  echo "$dpi" >"$WINEPREFIX/.kx-dpi"
+  return 1
 }
 
+# Whether the running server has both LogPixels at DPI and the proportional font's replacement.
+display_scale_is() {
+  local want key
+  want=$(printf '0x%x' "$1")
+  for key in "${display_keys[@]}"; do
+    "$WINELOADER" reg query "$key" /v LogPixels </dev/null 2>/dev/null | tr -d '\r' | grep -q "LogPixels .* $want\$" ||
+      return 1
+  done
+  "$WINELOADER" reg query 'HKCU\Software\Wine\Fonts\Replacements' </dev/null 2>/dev/null | grep -aq IPAPGothic
+}
 # A 64-bit prefix runs 32-bit programs only when it was made with wine32 installed (it then has
 # syswow64); Wine never adds that later, so a prefix made without it is made anew.
 if [ -x /usr/lib/wine/wine ] && [ -d "$WINEPREFIX/drive_c/windows" ] &&
@@ -143,7 +166,7 @@ start_server
 init_prefix
 install_marlett
 use_proportional_gothic
-set_display_scale
+set_display_scale || exit 1
 
 set +e
 "$@"
