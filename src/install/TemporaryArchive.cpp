@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include "util/FileHandle.h"
 #include "util/FreshFile.h"
 #include "util/HeldFile.h"
 
@@ -9,6 +10,7 @@ namespace {
 
 const char kArchiveName[] = "kx.pa_";
 const char kFolderPrefix[] = "kx-";
+const int kFolderDigits = 16;
 // A name is drawn again only when another folder has it: 64 random bits make that rare, and a
 // folder that somebody keeps laying in the way must not hold the run up for ever.
 const int kFolderAttempts = 16;
@@ -26,13 +28,57 @@ bool RunsElevated() {
     return elevated;
 }
 
+bool TemporaryFolder(char* folder) {
+    DWORD length = GetTempPathA(kMaxPathBytes, folder);
+    return length > 0 && length < kMaxPathBytes;
+}
+
 // The user's temporary folder, then the prefix and 16 random hexadecimal digits.
 bool DrawFolderName(char* folder) {
-    DWORD length = GetTempPathA(kMaxPathBytes, folder);
-    if (length > 0 && length < kMaxPathBytes && AppendUnguessableName(folder, kMaxPathBytes, kFolderPrefix, ""))
-        return true;
+    if (TemporaryFolder(folder) && AppendUnguessableName(folder, kMaxPathBytes, kFolderPrefix, "")) return true;
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return false;
+}
+
+bool IsRunFolderName(const char* name) {
+    if (lstrlenA(name) != static_cast<int>(sizeof kFolderPrefix - 1) + kFolderDigits ||
+        CompareStringA(LOCALE_INVARIANT, 0, name, sizeof kFolderPrefix - 1, kFolderPrefix, -1) != CSTR_EQUAL)
+        return false;
+    for (const char* digit = name + sizeof kFolderPrefix - 1; *digit != '\0'; ++digit)
+        if (!((*digit >= '0' && *digit <= '9') || (*digit >= 'a' && *digit <= 'f'))) return false;
+    return true;
+}
+
+// A run folder that an earlier run left, once it is sure to be one: a plain folder under the run's
+// kind of name, held so that nobody moves it meanwhile, holding nothing but maybe the archive that
+// an earlier version left after a failure. A folder in use, or holding anything else, stays.
+void RemoveLeftRunFolder(const char* folder) {
+    FileHandle held(OpenPlainFolderForRemoval(folder));
+    char archive[kMaxPathBytes];
+    if (!held.IsOpen() || !CopyBounded(archive, sizeof archive, folder) ||
+        !AppendBounded(archive, sizeof archive, "\\") || !AppendBounded(archive, sizeof archive, kArchiveName))
+        return;
+    if (GetFileAttributesA(archive) != INVALID_FILE_ATTRIBUTES && !RemovePlainFilePatiently(archive)) return;
+    DeleteThroughHandle(held.Get());
+}
+
+void RemoveFoldersOfEarlierRuns() {
+    char folder[kMaxPathBytes];
+    char pattern[kMaxPathBytes];
+    if (!TemporaryFolder(folder) || !CopyBounded(pattern, sizeof pattern, folder) ||
+        !AppendBounded(pattern, sizeof pattern, "kx-*"))
+        return;
+    size_t folderLength = lstrlenA(folder);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        folder[folderLength] = '\0';
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsRunFolderName(found.cFileName) &&
+            AppendBounded(folder, sizeof folder, found.cFileName))
+            RemoveLeftRunFolder(folder);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
 }
 
 // CreateDirectory fails where any name stands, a link included: the folder is the run's own.
@@ -62,10 +108,11 @@ TemporaryArchive::TemporaryArchive() : file_(INVALID_HANDLE_VALUE) {
 }
 
 TemporaryArchive::~TemporaryArchive() {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    Remove();
 }
 
 bool TemporaryArchive::Create() {
+    RemoveFoldersOfEarlierRuns();
     if (!CreateNewFolder(folder_)) {
         folder_[0] = '\0';
         return false;
@@ -76,9 +123,10 @@ bool TemporaryArchive::Create() {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    // Readers may look (a scanner does); nobody may change or remove it while it is held.
+    // Readers may look (a scanner does); nobody may change or remove it while it is held. It goes
+    // as the last handle closes, also when the run is killed.
     file_ = CreateFilePatiently(path_, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_DELETE_ON_CLOSE);
     if (file_ != INVALID_HANDLE_VALUE) return true;
     DWORD error = GetLastError();
     RemoveDirectoryA(folder_);
@@ -95,12 +143,8 @@ HANDLE TemporaryArchive::ReaderHandle() const {
 }
 
 void TemporaryArchive::Remove() {
-    // Marked for deletion through the held handle, the file goes as it is let go: there is no
-    // moment in which another program could take it.
-    bool deleted = file_ != INVALID_HANDLE_VALUE && DeleteThroughHandle(file_);
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
-    if (!deleted && path_[0] != '\0') DeleteFilePatiently(path_);
     if (folder_[0] == '\0') return;
     // A scanner that still holds the deleted file keeps it, and the folder, for a moment.
     RetryWhileHeld(
@@ -110,4 +154,6 @@ void TemporaryArchive::Remove() {
             return false;
         },
         folder_);
+    folder_[0] = '\0';
+    path_[0] = '\0';
 }

@@ -5,5 +5,6 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     RestrictDllSearchToSystemFolder();
+    EnforceRedirectionTrust();
     return RunSetupProgram(instance);
 }

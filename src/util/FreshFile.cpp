@@ -12,30 +12,67 @@ bool NameIsTaken(DWORD error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
-// The path that the system resolves the handle to, "\\?\" and all.
-bool FinalPath(HANDLE handle, char* path, DWORD size) {
-    DWORD length = GetFinalPathNameByHandleA(handle, path, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+// The path that the system resolves the handle to, "\\?\" and all; false where the file system
+// cannot say (some network and RAM-disk file systems give no normalized form).
+bool FinalPath(HANDLE handle, wchar_t* path, DWORD size) {
+    DWORD length = GetFinalPathNameByHandleW(handle, path, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     return length > 0 && length < size;
 }
 
+// The open handle's attributes; none of the bits asked about when the system cannot say. On
+// Windows a handle opened with FILE_FLAG_OPEN_REPARSE_POINT is the link itself and carries its
+// attribute.
+DWORD HandleAttributes(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION information;
+    return GetFileInformationByHandle(handle, &information) ? information.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+}
+
+// Neither a folder nor a link of any kind, by what the open handle itself says.
+bool IsPlainFileHandle(HANDLE file) {
+    DWORD attributes = HandleAttributes(file);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+bool IsPlainFolderHandle(HANDLE folder) {
+    DWORD attributes = HandleAttributes(folder);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY;
+}
+
+bool EndsInBackslash(const wchar_t* text) {
+    size_t length = lstrlenW(text);
+    return length > 0 && text[length - 1] == L'\\';
+}
+
 // Whether the open file is the one that path names in path's folder, and not one that a link
-// leads to: the folder resolved on its own, followed by the name, must be where the file resolves.
+// leads to. Under Wine a link is no reparse point, so its attributes are its target's: there the
+// folder, resolved on its own, followed by the name must be where the file resolves. The folder
+// keeps its backslash, so that "D:\\" stays the root and does not become D:'s current folder, and
+// a root's final path already ends in one. Where the system gives no final path, the attributes
+// alone decide.
 bool IsNamedHere(HANDLE file, const char* path) {
     char folder[kMaxPathBytes];
     if (!CopyBounded(folder, sizeof folder, path)) return false;
     char* name = FileNameOf(folder);
     if (name == folder) return false;
-    char fileName[kMaxPathBytes];
-    lstrcpyA(fileName, name);
-    name[-1] = '\0';
+    wchar_t fileName[kMaxPathBytes];
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, fileName, kMaxPathBytes) == 0) return false;
+    *name = '\0';
     FileHandle folderHandle(CreateFileA(folder, FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS, NULL));
-    char expected[2 * kMaxPathBytes];
-    char resolved[2 * kMaxPathBytes];
-    return folderHandle.IsOpen() && FinalPath(folderHandle.Get(), expected, sizeof expected) &&
-           AppendBounded(expected, sizeof expected, "\\") && AppendBounded(expected, sizeof expected, fileName) &&
-           FinalPath(file, resolved, sizeof resolved) && lstrcmpiA(expected, resolved) == 0;
+    wchar_t expected[2 * kMaxPathBytes];
+    wchar_t resolved[2 * kMaxPathBytes];
+    if (!folderHandle.IsOpen() || !FinalPath(folderHandle.Get(), expected, 2 * kMaxPathBytes) ||
+        !FinalPath(file, resolved, 2 * kMaxPathBytes))
+        return true;
+    size_t length = lstrlenW(expected);
+    if (!EndsInBackslash(expected)) expected[length++] = L'\\';
+    if (length + lstrlenW(fileName) >= 2 * kMaxPathBytes) return false;
+    lstrcpyW(expected + length, fileName);
+    // Exact but blind to case, as the file system compares names; not a linguistic comparison.
+    return CompareStringOrdinal(expected, -1, resolved, -1, TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -49,11 +86,19 @@ bool RemovePlainFilePatiently(const char* path) {
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
-    if (!IsNamedHere(file.Get(), path)) {
+    if (!IsPlainFileHandle(file.Get()) || !IsNamedHere(file.Get(), path)) {
         SetLastError(ERROR_FILE_EXISTS);
         return false;
     }
     return DeleteThroughHandle(file.Get());
+}
+
+HANDLE OpenPlainFolderForRemoval(const char* path) {
+    FileHandle folder(CreateFileA(path, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, NULL));
+    if (!folder.IsOpen() || !IsPlainFolderHandle(folder.Get()) || !IsNamedHere(folder.Get(), path))
+        return INVALID_HANDLE_VALUE;
+    return folder.Release();
 }
 
 bool DeleteThroughHandle(HANDLE file) {

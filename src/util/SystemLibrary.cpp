@@ -44,3 +44,13 @@ HMODULE LoadSystemLibrary(const char* name) {
     if (g_systemKeepsToItsFolder) return LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     return LoadByFullPath(name);
 }
+
+bool EnforceRedirectionTrust() {
+    typedef BOOL(WINAPI * SetPolicyCall)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+    SetPolicyCall setPolicy = reinterpret_cast<SetPolicyCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessMitigationPolicy")));
+    PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy;
+    ZeroMemory(&policy, sizeof policy);
+    policy.EnforceRedirectionTrust = 1;
+    return setPolicy != NULL && setPolicy(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
+}

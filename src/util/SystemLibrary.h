@@ -13,3 +13,9 @@ void RestrictDllSearchToSystemFolder();
 
 // The DLL name from the system folder only; NULL, with the system's error, when it is not there.
 HMODULE LoadSystemLibrary(const char* name);
+
+// Where the system has it (Windows 11, and 10 from 21H2), this elevated program no longer follows
+// a junction or other link that a user without administrator rights made: such a link laid in a
+// folder that the user can write (the temporary folder, a data folder) then leads nowhere. True
+// when the system took the policy; looked up at run time, since older systems lack the call.
+bool EnforceRedirectionTrust();

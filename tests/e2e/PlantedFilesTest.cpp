@@ -107,6 +107,24 @@ TEST_F(WizardEndToEndTest, LinksLaidUnderTheNamesThatTheRunWritesAreNotWrittenTh
     }
 }
 
+// A folder that stands under a name that the run creates is never taken for a file and removed:
+// the extraction fails as it does at any other obstacle, and the folder stays.
+TEST_F(WizardEndToEndTest, AFolderUnderAMembersTemporaryNameStopsTheRunAndStays) {
+    ASSERT_TRUE(CreateDirectoryA(Path("target").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(target_.c_str(), NULL));
+    ASSERT_TRUE(WriteBytes(target_ + "\\korvex.exe", "MZ the old address book"));
+    ASSERT_TRUE(CreateDirectoryA((target_ + "\\_korvex.exe").c_str(), NULL));
+
+    ASSERT_TRUE(setup_.Start(program_));
+    HWND confirmation = WalkToConfirmation(target_);
+    Next(confirmation);
+    ExpectBox("ファイルの書込に失敗しました。", "注意", IDOK);
+    EXPECT_EQ(confirmation, Page(4)) << "the page stays";
+    EXPECT_TRUE(IsFolder(target_ + "\\_korvex.exe"));
+    EXPECT_EQ("MZ the old address book", ReadBytes(target_ + "\\korvex.exe"));
+    CancelAndConfirm(confirmation);
+}
+
 // Tries, over and over, to open every temporary archive of a run for writing or for deletion, or
 // to delete it, and counts the tries that met an archive and those that got through.
 class ArchiveChanger {
