@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "install/CopyDecision.h"
+#include "install/ImageVersion.h"
 #include "util/FileHandle.h"
 
 // The fixed file information is the image stored in the file's version resource.
@@ -41,11 +42,28 @@ uint32_t PackedFileVersion(const char* path) {
     return code;
 }
 
+uint32_t PackedFileVersionOf(HANDLE file) {
+    LARGE_INTEGER size;
+    // An empty file cannot be mapped, and has no version.
+    if (!GetFileSizeEx(file, &size) || size.QuadPart < 2 || static_cast<uint64_t>(size.QuadPart) > SIZE_MAX) return 0;
+    HANDLE mapping = CreateFileMappingA(file, NULL, PAGE_READONLY, 0, 0, NULL);
+    if (mapping == NULL) return 0;
+    const unsigned char* image = static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    uint32_t code = image != NULL ? ImageFileVersion(image, static_cast<size_t>(size.QuadPart)) : 0;
+    if (image != NULL) UnmapViewOfFile(image);
+    CloseHandle(mapping);
+    return code;
+}
+
+uint64_t LastWriteTimeOf(HANDLE file) {
+    FILETIME written;
+    if (!GetFileTime(file, NULL, NULL, &written)) return 0;
+    return static_cast<uint64_t>(written.dwHighDateTime) << 32 | written.dwLowDateTime;
+}
+
 uint64_t UnsharedLastWriteTime(const char* path) {
     FileHandle file(CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
-    FILETIME written;
-    if (!file.IsOpen() || !GetFileTime(file.Get(), NULL, NULL, &written)) return 0;
-    return static_cast<uint64_t>(written.dwHighDateTime) << 32 | written.dwLowDateTime;
+    return file.IsOpen() ? LastWriteTimeOf(file.Get()) : 0;
 }
 
 int CompareFileTimes(const char* firstPath, const char* secondPath) {

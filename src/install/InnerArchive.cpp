@@ -4,7 +4,6 @@
 
 #include "install/PackageBinding.h"
 #include "install/TemporaryArchive.h"
-#include "util/BackgroundSha256.h"
 #include "util/Crc32.h"
 #include "util/FileHandle.h"
 #include "util/Message.h"
@@ -20,7 +19,6 @@ const DWORD kChecksumHeaderBytes = 16;
 const char kChecksumTag[] = "CR32";
 const char kWrongForm[] = "異なる形式のファイルを読込ました。";
 const char kWriteFailed[] = "書込に失敗しました。";
-const char kDamaged[] = "kx.pacが壊れています。";
 
 // The bytes before the inner archive: the magic, and for "PA" the header length and block.
 struct Envelope {
@@ -66,77 +64,53 @@ int ReadEnvelope(HANDLE package, Envelope* envelope) {
     return 0;
 }
 
-// What the copy checks, summed from the chunks that it copies so that no byte is read twice: the
-// CRC-32 of the inner archive, and in a program bound to its package the SHA-256 of every byte of
-// the package, hashed on a second thread while the copy goes on.
-class PackageCheck {
+// The CRC-32 of the inner archive, summed from the chunks that the copy writes: no byte is read
+// twice.
+class ArchiveChecksum {
 public:
-    PackageCheck() : crc_(0), bound_(BoundPackageDigest(expected_)), hashing_(false) {}
-
-    // False when the program is bound to its package and cannot hash it.
-    bool Start() {
-        if (bound_) hashing_ = sha_.Start();
-        return hashing_ || !bound_;
-    }
-    char* NextChunk() { return hashing_ ? sha_.NextChunk() : buffer_; }
-    DWORD ChunkBytes() const { return hashing_ ? BackgroundSha256::kChunkBytes : sizeof buffer_; }
-    // The first count bytes of the chunk that NextChunk gave; innerArchive: they are the archive's.
-    void Add(const char* chunk, DWORD count, bool innerArchive) {
-        if (innerArchive) crc_ = UpdateCrc32(crc_, chunk, count);
-        if (hashing_) sha_.Hash(count);
-    }
-    bool Matches(const Envelope& envelope) {
-        if (envelope.hasChecksum && crc_ != envelope.checksum) return false;
-        BYTE digest[kPackageDigestBytes];
-        return !bound_ || (sha_.Finish(digest) && memcmp(digest, expected_, sizeof digest) == 0);
-    }
+    ArchiveChecksum() : crc_(0) {}
+    void Add(const char* chunk, DWORD count) { crc_ = UpdateCrc32(crc_, chunk, count); }
+    bool Matches(const Envelope& envelope) const { return !envelope.hasChecksum || crc_ == envelope.checksum; }
 
 private:
     uint32_t crc_;
-    BYTE expected_[kPackageDigestBytes];
-    bool bound_;
-    bool hashing_;
-    BackgroundSha256 sha_;
-    char buffer_[64 * 1024];
 };
 
-// The envelope counts for the package's digest; for "SZ" the magic begins the archive too. A short
-// copy would pass on a cut archive: every failed read or write is a failure.
-bool CopyPackage(HANDLE package, HANDLE archive, const Envelope& envelope, PackageCheck* check) {
-    char* chunk = check->NextChunk();
-    CopyMemory(chunk, envelope.bytes, envelope.length);
-    check->Add(chunk, envelope.length, false);
-    if (!envelope.hasHeader && !WriteAll(archive, chunk, envelope.length)) return false;
+// For "SZ" the magic begins the archive. A short copy would pass on a cut archive: every failed
+// read or write is a failure.
+bool CopyPackage(HANDLE package, HANDLE archive, const Envelope& envelope, ArchiveChecksum* checksum) {
+    static char chunk[64 * 1024];  // one thread, one copy at a time
+    if (!envelope.hasHeader && !WriteAll(archive, envelope.bytes, envelope.length)) return false;
     for (;;) {
-        chunk = check->NextChunk();
         DWORD got = 0;
-        if (!ReadFile(package, chunk, check->ChunkBytes(), &got, NULL)) return false;
+        if (!ReadFile(package, chunk, sizeof chunk, &got, NULL)) return false;
         if (got == 0) return true;
-        check->Add(chunk, got, true);
+        checksum->Add(chunk, got);
         if (!WriteAll(archive, chunk, got)) return false;
     }
 }
 
 }  // namespace
 
-int TakeOutInnerArchive(const char* packagePath, TemporaryArchive* archive, FILETIME* packageTime) {
+int TakeOutInnerArchive(const char* packagePath, TemporaryArchive* archive, FILETIME* packageTime,
+                        PackageDigestCheck* digest) {
     FileHandle package(CreateFileA(packagePath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL));
     if (!package.IsOpen()) return Refuse("kx.pacを読み込むことが出来ません。");
     if (!GetFileTime(package.Get(), NULL, NULL, packageTime))
         packageTime->dwLowDateTime = 0, packageTime->dwHighDateTime = 0;
+    // Bound to a package it cannot hash, the program cannot tell its own.
+    if (!digest->Start(package.Get())) return Refuse(kDamagedPackage);
     Envelope envelope;
     if (ReadEnvelope(package.Get(), &envelope) != 0) return -1;
     if (!archive->Create()) return Refuse(kWriteFailed);
     // Found later, a damaged archive would stop the installation half-way.
-    PackageCheck check;
+    ArchiveChecksum checksum;
     const char* refusal = NULL;
-    if (!check.Start())
-        refusal = kDamaged;  // bound to a package it cannot hash, the program cannot tell its own
-    else if (!CopyPackage(package.Get(), archive->Handle(), envelope, &check))
+    if (!CopyPackage(package.Get(), archive->Handle(), envelope, &checksum))
         refusal = kWriteFailed;
-    else if (!check.Matches(envelope))
-        refusal = kDamaged;
+    else if (!checksum.Matches(envelope))
+        refusal = kDamagedPackage;
     else if (SetFilePointer(archive->Handle(), 0, NULL, FILE_BEGIN) != 0)
         refusal = kWriteFailed;
     if (refusal == NULL) return 0;

@@ -9,6 +9,7 @@
 
 #include "convert/ConversionRun.h"
 #include "install/InnerArchive.h"
+#include "install/PackageBinding.h"
 #include "install/PackageReader.h"
 #include "install/Shortcut.h"
 #include "install/TemporaryArchive.h"
@@ -96,11 +97,12 @@ int RunInstallation(PackageReader* reader) {
 
     char packagePath[kMaxPathBytes];
     if (!CopyBounded(packagePath, sizeof packagePath, setupInfo->PathBesideSetup("kx.pac"))) return -1;
-    // Held from its first byte to its removal; a failed run leaves it where it is.
+    // Held from its first byte to its removal, which a failed run makes too.
     TemporaryArchive archive;
+    PackageDigestCheck digest;
     FILETIME packageTime = {0, 0};
-    if (TakeOutInnerArchive(packagePath, &archive, &packageTime) != 0) return -1;
-    if (reader->UnPackCopy(archive.Path(), targetFolder, archive.ReaderHandle()) != 0) return -1;
+    if (TakeOutInnerArchive(packagePath, &archive, &packageTime, &digest) != 0) return -1;
+    if (reader->UnPackCopy(archive.Path(), targetFolder, archive.ReaderHandle(), &digest) != 0) return -1;
     archive.Remove();
 
     SYSTEMTIME today;

@@ -1,5 +1,9 @@
 #include "install/PackageBinding.h"
 
+#include <cstring>
+
+const char kDamagedPackage[] = "kx.pacが壊れています。";
+
 namespace {
 
 // The release build adds this resource: the digest as 64 hexadecimal digits.
@@ -28,4 +32,17 @@ bool BoundPackageDigest(BYTE digest[kPackageDigestBytes]) {
         digest[i] = static_cast<BYTE>(high << 4 | low);
     }
     return true;
+}
+
+PackageDigestCheck::PackageDigestCheck() : bound_(BoundPackageDigest(expected_)) {}
+
+bool PackageDigestCheck::Start(HANDLE package) {
+    if (!bound_) return true;
+    HANDLE own = ReOpenFile(package, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN);
+    return own != INVALID_HANDLE_VALUE && sha_.Start(own);
+}
+
+bool PackageDigestCheck::Matches() {
+    BYTE digest[kPackageDigestBytes];
+    return !bound_ || (sha_.Finish(digest) && memcmp(digest, expected_, sizeof digest) == 0);
 }

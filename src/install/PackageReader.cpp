@@ -21,7 +21,10 @@ static const char kInstallFailed[] = "インストールに失敗しました。
 PackageReader::PackageReader()
     : nextIndex(0), packageFile(INVALID_HANDLE_VALUE), memberCount(0), members(new StringPool(2048)) {
     ZeroMemory(memberSizes, sizeof memberSizes);
-    ZeroMemory(temporaryTaken, sizeof temporaryTaken);
+    for (HANDLE& file : temporaryFiles)
+        file = INVALID_HANDLE_VALUE;
+    ZeroMemory(temporaryOwner, sizeof temporaryOwner);
+    ZeroMemory(temporaryPlaced, sizeof temporaryPlaced);
     baseFolder[0] = '\0';
     currentSubfolder[0] = '\0';
     tracePath[0] = '\0';
@@ -82,18 +85,13 @@ void PackageReader::UnPackClose() {
     ZeroMemory(memberSizes, sizeof memberSizes);
     if (packageFile != INVALID_HANDLE_VALUE) CloseHandle(packageFile);
     packageFile = INVALID_HANDLE_VALUE;
-    if (baseFolder[0] != '\0') {
-        MemberRecord record;
-        char path[kMaxPathBytes];
-        // A "_" file that a rename made the installed file is gone already; asking to delete a
-        // missing file costs as much as deleting one. The files share one wait for holders.
-        HoldPatience patience;
-        for (int32_t i = 0; i < members->Count; ++i)
-            if (!temporaryTaken[i] && RecordAt(i, &record) && MemberPath(record, "_", path, sizeof path))
-                DeleteFilePatiently(path, &patience);
-        baseFolder[0] = '\0';
-    }
-    ZeroMemory(temporaryTaken, sizeof temporaryTaken);
+    // Through the handles only: a name is never deleted, so a link laid under one (under Wine,
+    // deleting a link deletes what it points at) or a file that another program put there stays.
+    for (int32_t i = 0; i < kMaxMembers; ++i)
+        ReleaseTemporaryFile(i, true);
+    ZeroMemory(temporaryOwner, sizeof temporaryOwner);
+    ZeroMemory(temporaryPlaced, sizeof temporaryPlaced);
+    baseFolder[0] = '\0';
     members->Reset();
 }
 
@@ -229,24 +227,61 @@ void PackageReader::EnterSubfolder(const char* subfolder) {
     lstrcpyA(currentSubfolder, subfolder);
 }
 
-int PackageReader::ExtractData(const char* outputPath, const FILETIME& fileTime) {
-    // The install folder may be one that the user's other programs can write to.
-    FileHandle output(CreateFreshFilePatiently(outputPath, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL));
-    if (!output.IsOpen()) return Warn(kCannotCreate);
+void PackageReader::ReleaseTemporaryFile(int32_t index, bool deleteIt) {
+    HANDLE& file = temporaryFiles[index];
+    if (file == INVALID_HANDLE_VALUE) return;
+    if (deleteIt) DeleteThroughHandle(file);
+    CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+}
+
+// The earlier member whose held "_" file has the name outputPath; -1 when none has.
+int32_t PackageReader::EarlierListingOf(const char* outputPath) const {
+    MemberRecord record;
+    char path[kMaxPathBytes];
+    for (int32_t i = 0; i < nextIndex; ++i)
+        if (temporaryFiles[i] != INVALID_HANDLE_VALUE && RecordAt(i, &record) &&
+            MemberPath(record, "_", path, sizeof path) && NamesMatch(path, outputPath))
+            return i;
+    return -1;
+}
+
+// The member's file, created new where nothing stands (the install folder may be one that the
+// user's other programs can write to). A "_" file is held: read for the copy pass's comparisons,
+// written, deleted or renamed through this handle alone; readers may look (a scanner does), but
+// nobody else may change, move or delete it. Its name taken by the held file of an earlier listing
+// of the same name, that file goes through its handle, and the earlier listing uses this one.
+HANDLE PackageReader::CreateOutputFile(const char* outputPath, int prefixFlag) {
+    if (prefixFlag != 1) return CreateFreshFilePatiently(outputPath, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL);
+    const DWORD access = GENERIC_READ | GENERIC_WRITE | DELETE;
+    HANDLE file = CreateFilePatiently(outputPath, access, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    int32_t earlier = EarlierListingOf(outputPath);
+    if (earlier >= 0) {
+        for (int32_t i = 0; i < nextIndex; ++i)
+            if (temporaryOwner[i] == earlier) temporaryOwner[i] = nextIndex;
+        ReleaseTemporaryFile(earlier, true);
+    }
+    return CreateFreshFilePatiently(outputPath, access, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL);
+}
+
+// A file cut short stays held, and goes with the others at the close.
+int PackageReader::ExtractData(const char* outputPath, const FILETIME& fileTime, int prefixFlag) {
+    HANDLE output = CreateOutputFile(outputPath, prefixFlag);
+    if (output == INVALID_HANDLE_VALUE) return Warn(kCannotCreate);
+    FileHandle unheld(prefixFlag == 1 ? INVALID_HANDLE_VALUE : output);
+    if (prefixFlag == 1) {
+        temporaryFiles[nextIndex] = output;
+        temporaryOwner[nextIndex] = nextIndex;
+    }
     for (uint32_t left = memberSizes[nextIndex]; left > 0;) {
         uint32_t chunk = left < kChunkSize ? left : kChunkSize;
-        if (ReadBlock(packageFile, dataBuffer, chunk) != chunk) {
-            output.Close();
-            return Warn(kDataShort);
-        }
-        if (WriteBlock(output.Get(), dataBuffer, chunk, 1) == 0) {
-            output.Close();
-            return Warn(kInstallFailed);
-        }
+        if (ReadBlock(packageFile, dataBuffer, chunk) != chunk) return Warn(kDataShort);
+        if (WriteBlock(output, dataBuffer, chunk, 1) == 0) return Warn(kInstallFailed);
         left -= chunk;
     }
     WriteTrace("書き込み完了");
-    SetFileTime(output.Get(), &fileTime, &fileTime, &fileTime);
+    SetFileTime(output, &fileTime, &fileTime, &fileTime);
     return 0;
 }
 
@@ -269,7 +304,7 @@ int PackageReader::UnPackRead(int prefixFlag) {
     if (!MemberPath(record, prefixFlag == 1 ? "_" : "", outputPath, sizeof outputPath)) return Warn(kNameTooLong);
     if (!members->Put(nextIndex, &record, sizeof record)) return Warn(kInstallFailed);
     WriteTrace(outputPath);
-    if (ExtractData(outputPath, fileTime) != 0) return -1;
+    if (ExtractData(outputPath, fileTime, prefixFlag) != 0) return -1;
     ++nextIndex;
     return 1;
 }

@@ -1,6 +1,14 @@
 // Extracts the members of the inner archive "PC" into the install folder under temporary
 // names that begin with "_", keeps a MemberRecord for each, and deletes those temporary files
 // again at its close. UnPackCopy (VersionedCopy.cpp) runs the whole extract-then-copy pass.
+//
+// The install folder may be one that other programs of the user can change (one outside Program
+// Files inherits that right from the drive's root), and the setup program runs as administrator.
+// So each "_" file is held through the one handle that created it, sharing reading only, until
+// the copy pass has read what it compares, put the file in its place by renaming it through that
+// handle, or deleted it through that handle: nothing can change a member between its check and
+// its place, and no name is opened a second time (on Windows every open passes the virus
+// scanner). A package holds at most 500 members, so at most 500 handles are held.
 #pragma once
 #include <windows.h>
 
@@ -8,6 +16,7 @@
 
 #include "util/PathUtil.h"
 
+class PackageDigestCheck;
 class StringPool;
 
 // One extracted member, stored whole as one byte block in PackageReader::members.
@@ -37,7 +46,10 @@ public:
     int UnPackOpen(const char* archivePath, const char* targetFolder, HANDLE openArchive = INVALID_HANDLE_VALUE);
     int UnPackRead(int prefixFlag);  // 1 a member written, 0 none left, -1 failure
     void UnPackClose();              // also deletes every "_" file written so far
-    int UnPackCopy(const char* archivePath, const char* targetFolder, HANDLE openArchive = INVALID_HANDLE_VALUE);
+    // digest: the check of a program bound to its package, whose verdict the copy pass waits for
+    // before it changes anything; NULL for none.
+    int UnPackCopy(const char* archivePath, const char* targetFolder, HANDLE openArchive = INVALID_HANDLE_VALUE,
+                   PackageDigestCheck* digest = NULL);
 
     // The records of the extracted members, kept until UnPackClose. RecordAt copies the record
     // at index out of the pool (whose bytes carry no alignment): 1, or 0 past the last one.
@@ -53,8 +65,14 @@ public:
     HANDLE packageFile;  // INVALID_HANDLE_VALUE when closed
     int32_t memberCount;
     uint32_t memberSizes[512];
-    // Per member: its "_" file became the installed file by a rename, so none is left to delete.
-    bool temporaryTaken[512];
+    // Per member: the held handle of its "_" file; INVALID_HANDLE_VALUE once the file is in its
+    // place or deleted, and for files written without the prefix, which are not held.
+    HANDLE temporaryFiles[512];
+    // Per member: the member whose handle holds its "_" file. A name listed twice leads to one
+    // file, which holds the data of its last listing: earlier listings use that one's handle.
+    int32_t temporaryOwner[512];
+    // Per member, as owner: its file is in its place already (an earlier listing put it there).
+    bool temporaryPlaced[512];
     char baseFolder[264];  // ends in a backslash once set; empty when closed
     StringPool* members;
     char currentSubfolder[51];
@@ -66,7 +84,12 @@ public:
 private:
     int ReadEntryFields(FILETIME* fileTime, MemberRecord* record);
     void EnterSubfolder(const char* subfolder);
-    int ExtractData(const char* outputPath, const FILETIME& fileTime);
+    int ExtractData(const char* outputPath, const FILETIME& fileTime, int prefixFlag);
+    HANDLE CreateOutputFile(const char* outputPath, int prefixFlag);
+    int32_t EarlierListingOf(const char* outputPath) const;
+    void ReleaseTemporaryFile(int32_t index, bool deleteIt);
+    int CopyPass();
+    bool PlaceMember(int32_t index, const MemberRecord& record, int previousDecision, int* decision);
     int MemberPath(const MemberRecord& record, const char* prefix, char* path, size_t pathSize) const;
 
     char dataBuffer[kChunkSize];

@@ -4,8 +4,8 @@
 
 #include "install/CopyDecision.h"
 #include "install/FileVersion.h"
+#include "install/PackageBinding.h"
 #include "install/PackageReader.h"
-#include "util/FileHandle.h"
 #include "util/HeldFile.h"
 #include "util/Message.h"
 
@@ -46,34 +46,35 @@ static uint64_t TimeValue(const FILETIME& time) {
 
 // The facts that the member's mode compares, and no more: reading a version is slow. The
 // package's version is only read against an installed one, since nothing is lower than no
-// version. The times come from the attribute queries already made.
-static MemberFacts ReadFacts(const MemberRecord& record, const char* temporaryPath, const char* finalPath,
+// version. The extracted file is read through the run's handle of it; INVALID_HANDLE_VALUE: it is
+// the installed file already, put there by an earlier listing of the name. The installed file's
+// time comes from the attribute query already made.
+static MemberFacts ReadFacts(const MemberRecord& record, HANDLE extracted, const char* finalPath,
                              const WIN32_FILE_ATTRIBUTE_DATA& installed) {
     MemberFacts facts;
     facts.copyMode = record.copyMode;
     facts.installed = true;
+    bool placed = extracted == INVALID_HANDLE_VALUE;
     if (record.copyMode == 1) {
         facts.installedVersion = PackedFileVersion(finalPath);
-        if (facts.installedVersion != 0) facts.packageVersion = PackedFileVersion(temporaryPath);
+        if (facts.installedVersion != 0)
+            facts.packageVersion = placed ? facts.installedVersion : PackedFileVersionOf(extracted);
     } else if (record.copyMode == 2) {
-        WIN32_FILE_ATTRIBUTE_DATA extracted;
-        if (GetFileAttributesExA(temporaryPath, GetFileExInfoStandard, &extracted))
-            facts.packageTime = TimeValue(extracted.ftLastWriteTime);
         facts.installedTime = TimeValue(installed.ftLastWriteTime);
+        facts.packageTime = placed ? facts.installedTime : LastWriteTimeOf(extracted);
     }
     return facts;
 }
 
 // 1 copy, 0 keep, for a member whose final file exists.
-static int Decide(const MemberRecord& record, const char* temporaryPath, const char* finalPath,
+static int Decide(const MemberRecord& record, HANDLE extracted, const char* finalPath,
                   const WIN32_FILE_ATTRIBUTE_DATA& installed, int previousDecision) {
-    MemberFacts facts = ReadFacts(record, temporaryPath, finalPath, installed);
+    MemberFacts facts = ReadFacts(record, extracted, finalPath, installed);
     CopyStep step = DecideCopy(facts);
     if (step == CopyStep::kAskDate) {
-        // The attribute times only clear a member. Before a question both files are opened
-        // unshared, as the date comparison demands, so that a file another program holds
-        // counts as no time and is not asked about.
-        facts.packageTime = UnsharedLastWriteTime(temporaryPath);
+        // The attribute time only clears a member. Before a question the installed file is opened
+        // unshared, as the date comparison demands, so that a file another program holds counts
+        // as no time and is not asked about.
         facts.installedTime = UnsharedLastWriteTime(finalPath);
         step = DecideCopy(facts);
     }
@@ -91,39 +92,19 @@ static int Decide(const MemberRecord& record, const char* temporaryPath, const c
     }
 }
 
-// The extracted file itself takes the final name, renamed in one step: the same bytes without
-// writing them a second time, and no moment at which the final name holds a cut file, so a
-// kill or power cut leaves the old file or the new one. The times and attributes are made
-// those that a copy gives: the stored last-write time and the extracted file's attributes
-// come along with the rename; a copy to a new name is created and last read now, a copy over
-// an installed file keeps that file's creation time.
-static void SetCopyTimes(const char* finalPath, const FILETIME& created) {
-    FileHandle placed(
-        CreateFileA(finalPath, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
-    if (!placed.IsOpen()) return;
+// The extracted file takes the final name through the run's own handle of it, renamed in one
+// step: the same bytes without writing them a second time, no moment at which the final name
+// holds a cut file (a kill or power cut leaves the old file or the new one), and no name opened
+// again, so nothing can change the file between its check and its place. An installed file is
+// never written over: a copy cut short would keep the time of the cut, look newer than the
+// package's file, and be kept by the next run's date question. First the file gets the times that
+// a copy gives: the stored last-write time stays, a copy is last read now, and it is created now,
+// or over an installed file keeps that file's creation time.
+static bool PlaceThroughHandle(HANDLE extracted, const char* finalPath, const FILETIME& created, bool replace) {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    SetFileTime(placed.Get(), &created, &now, NULL);
-}
-
-// A file not installed yet: when the rename fails the copy is made, with its own error, and
-// the "_" file stays. The rename is not waited for: a scanner that holds the fresh "_" file
-// keeps it from moving but lets the copy read it, so the copy stands in at once.
-static BOOL PlaceNewFile(const char* temporaryPath, const char* finalPath, bool* renamed) {
-    *renamed = MoveFileExA(temporaryPath, finalPath, 0) != FALSE;
-    if (!*renamed) return CopyFilePatiently(temporaryPath, finalPath, FALSE);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    SetCopyTimes(finalPath, now);
-    return TRUE;
-}
-
-// An installed file is never written over: a copy cut short would keep the time of the cut,
-// look newer than the package's file, and be kept by the next run's date question.
-static BOOL ReplaceInstalledFile(const char* temporaryPath, const char* finalPath, const FILETIME& created) {
-    if (!MoveFilePatiently(temporaryPath, finalPath, MOVEFILE_REPLACE_EXISTING)) return FALSE;
-    SetCopyTimes(finalPath, created);
-    return TRUE;
+    SetFileTime(extracted, &created, &now, NULL);
+    return RenameThroughHandlePatiently(extracted, finalPath, replace);
 }
 
 // The installed file's attributes and times, from one query; false when no file is installed.
@@ -132,14 +113,57 @@ static bool FindInstalledFile(const char* finalPath, WIN32_FILE_ATTRIBUTE_DATA* 
            (installed->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// A member listed twice shares its "_" file with its duplicate, which an earlier member may have
-// taken by renaming it. The installed file then holds the same bytes and last-write time: a copy
-// of it gives the later member the "_" file that the comparison and the copy expect.
-static void RestoreTakenTemporaryFile(const char* temporaryPath, const char* finalPath) {
-    if (GetFileAttributesA(temporaryPath) == INVALID_FILE_ATTRIBUTES) CopyFilePatiently(finalPath, temporaryPath, TRUE);
+// Decides on one member and acts on it: its file is put in place, or the installed file is kept
+// and the member's "_" file deleted, unless a later listing of the same name still needs it. A
+// name listed twice leads to one file, which the first listing that copies puts in place; the
+// later ones find it installed, equal in version and date. False when the file could not be put
+// in place, with the system's error.
+bool PackageReader::PlaceMember(int32_t index, const MemberRecord& record, int previousDecision, int* decision) {
+    char finalPath[kMaxPathBytes];
+    MemberPath(record, "", finalPath, sizeof finalPath);  // bounded when the member was extracted
+    int32_t owner = temporaryOwner[index];
+    HANDLE extracted = temporaryPlaced[owner] ? INVALID_HANDLE_VALUE : temporaryFiles[owner];
+    WIN32_FILE_ATTRIBUTE_DATA installedFile;
+    bool installed = FindInstalledFile(finalPath, &installedFile);
+    *decision = 1;
+    if (installed) {
+        *decision = Decide(record, extracted, finalPath, installedFile, previousDecision);
+        ClearBlockingAttributes(finalPath, installedFile.dwFileAttributes);
+    }
+    if (temporaryPlaced[owner]) return true;
+    if (*decision == 0) {
+        if (owner == index) ReleaseTemporaryFile(index, true);
+        return true;
+    }
+    FILETIME created;
+    if (installed)
+        created = installedFile.ftCreationTime;
+    else
+        GetSystemTimeAsFileTime(&created);
+    if (!PlaceThroughHandle(extracted, finalPath, created, installed)) return false;
+    temporaryPlaced[owner] = true;
+    ReleaseTemporaryFile(owner, false);
+    return true;
 }
 
-int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder, HANDLE openArchive) {
+// Every member in index order; the first file that cannot be put in place ends the pass.
+int PackageReader::CopyPass() {
+    GroupDecision group;
+    MemberRecord record;
+    for (int32_t i = 0; i < RecordCount() && RecordAt(i, &record); ++i) {
+        int decision = 1;
+        if (!PlaceMember(i, record, group.Decision(), &decision)) {
+            ShowSystemError("インストール処理");
+            ShowWarning("インストールに失敗しました。");
+            return -1;
+        }
+        group.Record(i, record.groupFlag, decision);
+    }
+    return 0;
+}
+
+int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder, HANDLE openArchive,
+                              PackageDigestCheck* digest) {
     WriteTrace(archivePath);
     WriteTrace(targetFolder);
     if (UnPackOpen(archivePath, targetFolder, openArchive) < 0) return -1;
@@ -147,43 +171,13 @@ int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder,
     while ((result = UnPackRead(1)) == 1) {
     }
     WriteTrace("バージョンを確認しながらコピー");
-    if (result == 0) {
-        GroupDecision group;
-        bool renamedAny = false;
-        MemberRecord record;
-        char temporaryPath[kMaxPathBytes];
-        char finalPath[kMaxPathBytes];
-        // Both paths were bounded when the member was extracted.
-        for (int32_t i = 0; i < RecordCount() && RecordAt(i, &record); ++i) {
-            MemberPath(record, "_", temporaryPath, sizeof temporaryPath);
-            MemberPath(record, "", finalPath, sizeof finalPath);
-            int decision = 1;
-            WIN32_FILE_ATTRIBUTE_DATA installedFile;
-            bool installed = FindInstalledFile(finalPath, &installedFile);
-            if (installed) {
-                if (renamedAny) RestoreTakenTemporaryFile(temporaryPath, finalPath);
-                decision = Decide(record, temporaryPath, finalPath, installedFile, group.Decision());
-                ClearBlockingAttributes(finalPath, installedFile.dwFileAttributes);
-            }
-            group.Record(i, record.groupFlag, decision);
-            BOOL placed = TRUE;
-            if (decision == 1) {
-                bool renamed = false;
-                if (installed)
-                    placed = renamed = ReplaceInstalledFile(temporaryPath, finalPath, installedFile.ftCreationTime);
-                else
-                    placed = PlaceNewFile(temporaryPath, finalPath, &renamed);
-                renamedAny = true;
-                temporaryTaken[i] = renamed;
-            }
-            if (!placed) {
-                ShowSystemError("インストール処理");
-                ShowWarning("インストールに失敗しました。");
-                result = -1;
-                break;
-            }
-        }
+    // The copy pass is the first step that changes an installed name: a program bound to its
+    // package, which has hashed it beside the extraction, has its verdict before it.
+    if (result == 0 && digest != NULL && !digest->Matches()) {
+        ShowWarning(kDamagedPackage);
+        result = -1;
     }
+    if (result == 0) result = CopyPass();
     WriteTrace("残骸処理");
     UnPackClose();
     return result;

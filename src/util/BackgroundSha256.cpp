@@ -2,84 +2,56 @@
 
 #include <wincrypt.h>
 
-namespace {
-// A count that no chunk has tells the thread that the stream has ended.
-const DWORD kEndOfStream = MAXDWORD;
-}  // namespace
-
 BackgroundSha256::BackgroundSha256()
-    : slots_(NULL),
-      filling_(-1),
-      filled_(true),
-      hashing_(0),
-      free_(NULL),
-      full_(NULL),
-      thread_(NULL),
-      provider_(0),
-      hash_(0),
-      failed_(false) {}
+    : file_(INVALID_HANDLE_VALUE), thread_(NULL), provider_(0), hash_(0), chunk_(NULL), stopping_(0), failed_(false) {}
 
 BackgroundSha256::~BackgroundSha256() {
+    InterlockedExchange(&stopping_, 1);
     Stop();
     if (hash_ != 0) CryptDestroyHash(hash_);
     if (provider_ != 0) CryptReleaseContext(provider_, 0);
-    if (free_ != NULL) CloseHandle(free_);
-    if (full_ != NULL) CloseHandle(full_);
-    if (slots_ != NULL) HeapFree(GetProcessHeap(), 0, slots_);
+    if (chunk_ != NULL) HeapFree(GetProcessHeap(), 0, chunk_);
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
 }
 
-bool BackgroundSha256::Start() {
+bool BackgroundSha256::Start(HANDLE file) {
+    file_ = file;
     // The AES provider is the one that knows SHA-256 on every Windows since XP SP3.
     if (!CryptAcquireContextA(&provider_, NULL, NULL, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) return false;
     if (!CryptCreateHash(provider_, CALG_SHA_256, 0, 0, &hash_)) return false;
-    slots_ = static_cast<Slot*>(HeapAlloc(GetProcessHeap(), 0, sizeof(Slot) * kSlots));
-    free_ = CreateSemaphoreA(NULL, kSlots, kSlots, NULL);
-    full_ = CreateSemaphoreA(NULL, 0, kSlots, NULL);
-    if (slots_ == NULL || free_ == NULL || full_ == NULL) return false;
-    thread_ = CreateThread(NULL, 0, HashChunks, this, 0, NULL);
+    chunk_ = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, kChunkBytes));
+    if (chunk_ == NULL) return false;
+    thread_ = CreateThread(NULL, 0, HashFile, this, 0, NULL);
     return thread_ != NULL;
 }
 
-char* BackgroundSha256::NextChunk() {
-    if (!filled_) return slots_[filling_].bytes;
-    WaitForSingleObject(free_, INFINITE);
-    filling_ = (filling_ + 1) % kSlots;
-    filled_ = false;
-    return slots_[filling_].bytes;
-}
-
-void BackgroundSha256::Hash(DWORD count) {
-    slots_[filling_].count = count;
-    filled_ = true;
-    ReleaseSemaphore(full_, 1, NULL);
-}
-
 bool BackgroundSha256::Finish(BYTE digest[kDigestBytes]) {
+    if (thread_ == NULL) return false;
     Stop();
     DWORD length = kDigestBytes;
     return !failed_ && CryptGetHashParam(hash_, HP_HASHVAL, digest, &length, 0) && length == kDigestBytes;
 }
 
-// Hands the thread the end of the stream, in the next slot (or the one the caller took and left
-// unfilled: the thread takes the slots in turn), and waits for it.
 void BackgroundSha256::Stop() {
     if (thread_ == NULL) return;
-    NextChunk();
-    Hash(kEndOfStream);
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
     thread_ = NULL;
 }
 
-DWORD WINAPI BackgroundSha256::HashChunks(void* self) {
+DWORD WINAPI BackgroundSha256::HashFile(void* self) {
     BackgroundSha256* hasher = static_cast<BackgroundSha256*>(self);
     for (;;) {
-        WaitForSingleObject(hasher->full_, INFINITE);
-        Slot& slot = hasher->slots_[hasher->hashing_];
-        hasher->hashing_ = (hasher->hashing_ + 1) % kSlots;
-        if (slot.count == kEndOfStream) return 0;
-        if (!hasher->failed_ && !CryptHashData(hasher->hash_, reinterpret_cast<BYTE*>(slot.bytes), slot.count, 0))
+        if (InterlockedCompareExchange(&hasher->stopping_, 0, 0) != 0) {
             hasher->failed_ = true;
-        ReleaseSemaphore(hasher->free_, 1, NULL);
+            return 0;
+        }
+        DWORD got = 0;
+        if (!ReadFile(hasher->file_, hasher->chunk_, kChunkBytes, &got, NULL) ||
+            (got > 0 && !CryptHashData(hasher->hash_, hasher->chunk_, got, 0))) {
+            hasher->failed_ = true;
+            return 0;
+        }
+        if (got == 0) return 0;
     }
 }

@@ -1,5 +1,7 @@
 #include "util/HeldFile.h"
 
+#include "util/PathUtil.h"
+
 bool IsHeldFileError(DWORD error, const char* path) {
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
     if (error != ERROR_ACCESS_DENIED) return false;
@@ -42,7 +44,20 @@ BOOL CopyFilePatiently(const char* from, const char* to, BOOL failIfExists) {
     return RetryWhileHeld([&] { return CopyFileA(from, to, failIfExists) != FALSE; }, to);
 }
 
-BOOL DeleteFilePatiently(const char* path, HoldPatience* patience) {
-    auto attempt = [&] { return DeleteFileA(path) != FALSE; };
-    return patience != NULL ? RetryWhileHeld(attempt, path, patience) : RetryWhileHeld(attempt, path);
+BOOL DeleteFilePatiently(const char* path) {
+    return RetryWhileHeld([&] { return DeleteFileA(path) != FALSE; }, path);
+}
+
+bool RenameThroughHandlePatiently(HANDLE file, const char* path, bool replaceExisting) {
+    union {
+        FILE_RENAME_INFO info;
+        BYTE bytes[sizeof(FILE_RENAME_INFO) + kMaxPathBytes * sizeof(WCHAR)];
+    } rename;
+    ZeroMemory(&rename, sizeof rename);
+    rename.info.ReplaceIfExists = replaceExisting ? TRUE : FALSE;
+    int characters = MultiByteToWideChar(CP_ACP, 0, path, -1, rename.info.FileName, kMaxPathBytes + 1);
+    if (characters == 0) return false;
+    rename.info.FileNameLength = static_cast<DWORD>(characters - 1) * sizeof(WCHAR);
+    return RetryWhileHeld(
+        [&] { return SetFileInformationByHandle(file, FileRenameInfo, &rename, sizeof rename) != FALSE; }, path);
 }

@@ -58,4 +58,10 @@ bool RetryWhileHeld(Attempt attempt, const char* path) {
 HANDLE CreateFilePatiently(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 BOOL MoveFilePatiently(const char* from, const char* to, DWORD flags);
 BOOL CopyFilePatiently(const char* from, const char* to, BOOL failIfExists);
-BOOL DeleteFilePatiently(const char* path, HoldPatience* patience = NULL);
+BOOL DeleteFilePatiently(const char* path);
+
+// Renames the open file (opened with DELETE access) to path, in its own folder, through its handle:
+// no name is opened, so nothing that another program laid under the old name is followed.
+// replaceExisting: a file under path is replaced. Waits while another process holds that file.
+// False with the system's error.
+bool RenameThroughHandlePatiently(HANDLE file, const char* path, bool replaceExisting);

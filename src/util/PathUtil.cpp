@@ -29,6 +29,14 @@ char* FileNameOf(char* path) {
     return const_cast<char*>(FileNameOf(static_cast<const char*>(path)));
 }
 
+bool NamesMatch(const char* first, const char* second) {
+    wchar_t wideFirst[kMaxPathBytes];
+    wchar_t wideSecond[kMaxPathBytes];
+    return MultiByteToWideChar(CP_ACP, 0, first, -1, wideFirst, kMaxPathBytes) != 0 &&
+           MultiByteToWideChar(CP_ACP, 0, second, -1, wideSecond, kMaxPathBytes) != 0 &&
+           CompareStringOrdinal(wideFirst, -1, wideSecond, -1, TRUE) == CSTR_EQUAL;
+}
+
 void StripTrailingBackslash(char* path) {
     char* last = LastChar(path);
     if (*last == '\\') *last = '\0';

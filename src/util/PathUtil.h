@@ -22,6 +22,10 @@ void StripTrailingBackslash(char* path);
 bool CopyBounded(char* dst, size_t dstSize, const char* src);
 bool AppendBounded(char* dst, size_t dstSize, const char* src);
 
+// Whether two paths name the same file as the file system compares names: exactly, blind to case
+// (ordinal, not linguistic).
+bool NamesMatch(const char* first, const char* second);
+
 // 1 when the file exists, else 0.
 int FileExists(const char* path);
 

@@ -199,6 +199,9 @@ protected:
         std::vector<std::string> found;
         FindLeftovers(Path("inst"), &found);
         FindLeftovers(recordFolder_, &found);
+        // Nothing of the killed run's temporary archive, nor of its folder, stays for good.
+        for (const std::string& name : TreeBelow(Path("tmp")))
+            found.push_back(Path("tmp\\") + name);
         return found;
     }
 

@@ -125,12 +125,14 @@ TEST_F(WizardEndToEndTest, AFolderUnderAMembersTemporaryNameStopsTheRunAndStays)
     CancelAndConfirm(confirmation);
 }
 
-// Tries, over and over, to open every temporary archive of a run for writing or for deletion, or
-// to delete it, and counts the tries that met an archive and those that got through.
-class ArchiveChanger {
+// Tries, over and over, to open every temporary file of a run for writing or for deletion, or to
+// delete it: the archive in the run's folder, and the members' "_" files in the install folder.
+// Counts the tries that met such a file and those that got through.
+class TemporaryFileChanger {
 public:
-    ArchiveChanger() : thread_(CreateThread(NULL, 0, Run, this, 0, NULL)) {}
-    ~ArchiveChanger() { Stop(); }
+    explicit TemporaryFileChanger(const std::string& installFolder)
+        : installFolder_(installFolder), thread_(CreateThread(NULL, 0, Run, this, 0, NULL)) {}
+    ~TemporaryFileChanger() { Stop(); }
     void Stop() {
         if (thread_ == NULL) return;
         stop_ = true;
@@ -141,19 +143,18 @@ public:
     // One round of tries; the number that got through.
     int TryOnce() {
         int through = 0;
-        for (const std::string& folder : RunFolders()) {
-            std::string archive = ArchiveIn(folder);
-            if (GetFileAttributesA(archive.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        for (const std::string& file : Targets()) {
+            if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
             ++met_;
             for (DWORD access : {static_cast<DWORD>(GENERIC_WRITE), static_cast<DWORD>(DELETE)}) {
-                HANDLE file =
-                    CreateFileA(archive.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                HANDLE opened =
+                    CreateFileA(file.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-                if (file == INVALID_HANDLE_VALUE) continue;
+                if (opened == INVALID_HANDLE_VALUE) continue;
                 ++through;
-                CloseHandle(file);
+                CloseHandle(opened);
             }
-            if (DeleteFileA(archive.c_str())) ++through;
+            if (DeleteFileA(file.c_str())) ++through;
         }
         through_ += through;
         return through;
@@ -162,53 +163,77 @@ public:
     int Through() const { return through_; }
 
 private:
+    std::vector<std::string> Targets() const {
+        std::vector<std::string> targets;
+        for (const std::string& folder : RunFolders())
+            targets.push_back(ArchiveIn(folder));
+        for (const std::string& name : TreeBelow(installFolder_)) {
+            size_t slash = name.rfind('\\');
+            if (name[slash == std::string::npos ? 0 : slash + 1] == '_')
+                targets.push_back(installFolder_ + "\\" + name);
+        }
+        return targets;
+    }
     static DWORD WINAPI Run(void* self) {
-        ArchiveChanger* changer = static_cast<ArchiveChanger*>(self);
+        TemporaryFileChanger* changer = static_cast<TemporaryFileChanger*>(self);
         while (!changer->stop_)
             changer->TryOnce();
         return 0;
     }
+    std::string installFolder_;
     std::atomic<bool> stop_{false};
     std::atomic<int> met_{0};
     std::atomic<int> through_{0};
     HANDLE thread_;
 };
 
-// The run waits at a question in the middle of its copy pass, while the archive is still read
-// from: a moment in which the tries surely meet it.
-TEST_F(WizardEndToEndTest, NoOtherProgramCanChangeTheArchiveWhileTheRunHoldsIt) {
+// A version-up into a folder right under C:\, which outside Program Files any signed-in user may
+// change: throughout the run another program tries to change the archive and every "_" file. The
+// run waits at a question of its copy pass, the first member's, while every other member is still
+// under its "_" name and the archive has just been read: a moment in which the tries surely meet
+// them all.
+TEST_F(WizardEndToEndTest, NoOtherProgramCanChangeTheArchiveOrAMemberWhileTheRunHoldsThem) {
     std::vector<kx::PackageMember> members = {
+        Member("", "keep.dat", "packaged", 4),
         Member("", "korvex.exe", "MZ the address book"),
         Member("", "big.dat", Repeat('b', 8 << 20)),
-        Member("", "keep.dat", "packaged", 4),
+        Member("data", "sample.txt", "sample data", 2),
     };
     ASSERT_TRUE(WriteBytes(Path("disc\\kx.pac"), kx::BuildEnvelope(0x01020304, kx::BuildArchive(members))));
-    ASSERT_TRUE(CreateDirectoryA(Path("target").c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryA(target_.c_str(), NULL));
-    ASSERT_TRUE(WriteBytes(target_ + "\\korvex.exe", "MZ the old address book"));
-    ASSERT_TRUE(WriteBytes(target_ + "\\keep.dat", "kept"));
-    std::vector<std::string> before = RunFolders();
-    ASSERT_EQ(std::vector<std::string>(), before) << "a folder of an earlier run is in the way";
+    std::string root = "C:\\kx-e2e-" + std::to_string(GetCurrentProcessId());
+    std::string target = root + "\\Korvanto";
+    RemoveTree(root);
+    ASSERT_TRUE(CreateDirectoryA(root.c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(target.c_str(), NULL));
+    ASSERT_TRUE(WriteBytes(target + "\\korvex.exe", "MZ the old address book"));
+    ASSERT_TRUE(WriteBytes(target + "\\keep.dat", "kept"));
+    ASSERT_EQ(std::vector<std::string>(), RunFolders()) << "a folder of an earlier run is in the way";
 
     ASSERT_TRUE(setup_.Start(program_));
-    HWND confirmation = WalkToConfirmation(target_);
-    ArchiveChanger changer;
+    HWND confirmation = WalkToConfirmation(target);
+    TemporaryFileChanger changer(target);
     Next(confirmation);
     ForeignBox question = setup_.WaitForBox();
     ASSERT_TRUE(question.window != NULL);
     EXPECT_EQ("既に同じファイルが存在します。上書きしてよろしいですか？", question.text);
     int metBefore = changer.Met();
-    EXPECT_EQ(0, changer.TryOnce()) << "the archive was changed while the run held it";
-    EXPECT_GT(changer.Met(), metBefore) << "no archive to try at the question";
+    EXPECT_EQ(0, changer.TryOnce()) << "a temporary file was changed while the run held it";
+    EXPECT_GE(changer.Met(), metBefore + 5) << "the archive and the four members' \"_\" files, met";
     Answer(question, IDNO);
     Next(Page(5));
     EXPECT_EQ(1u, setup_.WaitForExit());
     changer.Stop();
 
-    EXPECT_EQ(0, changer.Through()) << "of " << changer.Met() << " tries on the archive";
-    EXPECT_TRUE(Repeat('b', 8 << 20) == ReadBytes(target_ + "\\big.dat")) << "the large member is installed whole";
-    EXPECT_EQ("kept", ReadBytes(target_ + "\\keep.dat"));
+    EXPECT_EQ(0, changer.Through()) << "of " << changer.Met() << " tries on the temporary files";
+    EXPECT_EQ("MZ the address book", ReadBytes(target + "\\korvex.exe"));
+    EXPECT_TRUE(Repeat('b', 8 << 20) == ReadBytes(target + "\\big.dat")) << "the large member is installed whole";
+    EXPECT_EQ("sample data", ReadBytes(target + "\\data\\sample.txt"));
+    EXPECT_EQ("kept", ReadBytes(target + "\\keep.dat"));
+    EXPECT_EQ(std::vector<std::string>({"Readme.txt", "big.dat", "data", "data\\sample.txt", "keep.dat", "korvex.exe"}),
+              TreeBelow(target))
+        << "no \"_\" file stays";
     EXPECT_EQ(std::vector<std::string>(), RunFolders()) << "the run's folder goes with it";
+    RemoveTree(root);
 }
 
 // A released program, bound to its package: another valid package, or its own with one byte

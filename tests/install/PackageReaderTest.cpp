@@ -5,6 +5,7 @@
 #include "MessageBoxObserver.h"
 #include "PackageFixture.h"
 #include "install/PackageReader.h"
+#include "util/FreshFile.h"
 #include "util/WholeFile.h"
 
 namespace {
@@ -15,7 +16,8 @@ struct FileTimes {
 
 FileTimes TimesOf(const std::string& path) {
     FileTimes times;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING, 0, NULL);
     FILETIME c, a, w;
     if (file != INVALID_HANDLE_VALUE && GetFileTime(file, &c, &a, &w)) {
         times.creation = static_cast<uint64_t>(c.dwHighDateTime) << 32 | c.dwLowDateTime;
@@ -157,8 +159,11 @@ TEST_F(ReaderTest, CreatesASubfolderOnceForNamesDifferingInCase) {
     PackageReader reader;
     ASSERT_EQ(0, reader.UnPackOpen(archive.c_str(), target.c_str()));
     ASSERT_EQ(1, reader.UnPackRead(1));
-    // Were the folder made again for "DATA", the second file would land in it.
-    ASSERT_TRUE(DeleteFileA(InTarget("Data\\_a.txt").c_str()));
+    // Were the folder made again for "DATA", the second file would land in it. The reader holds
+    // the first file: it goes through the reader's handle.
+    ASSERT_TRUE(DeleteThroughHandle(reader.temporaryFiles[0]));
+    CloseHandle(reader.temporaryFiles[0]);
+    reader.temporaryFiles[0] = INVALID_HANDLE_VALUE;
     ASSERT_TRUE(RemoveDirectoryA(InTarget("Data").c_str()));
     MessageBoxScript boxes;
     boxes.Answer(IDOK);

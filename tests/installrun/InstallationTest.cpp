@@ -450,7 +450,6 @@ TEST_F(HeldFileTest, AFileHeldForAMomentIsWaitedForAndTheRunGoesToTheEnd) {
     } cases[] = {
         {"the rename over an installed program file", FileHolder::kRenameOver, "app\\korvex.exe", false},
         {"the rename over the address book", FileHolder::kRenameOver, "app\\Korvex.ndb", false},
-        {"the deletion of a kept member's \"_\" file", FileHolder::kDelete, "app\\_keep.dat", false},
         {"the creation of a \"_\" file whose earlier one is delete pending", FileHolder::kCreate, "app\\_korvex.exe",
          true},
     };

@@ -28,7 +28,7 @@ DWORD WINAPI HoldFile(void*) {
     HANDLE file = Kernel<decltype(&CreateFileA)>("CreateFileA")(hold->path.c_str(), GENERIC_READ, share, NULL,
                                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     hold->opened = file != INVALID_HANDLE_VALUE;
-    if (hold->opened && hold->deleteFirst) Kernel<decltype(&DeleteFileA)>("DeleteFileA")(hold->path.c_str());
+    if (hold->opened && hold->deleteFirst) DeleteFileA(hold->path.c_str());
     SetEvent(hold->ready);
     if (!hold->opened) return 0;
     WaitForSingleObject(hold->release, hold->holdMs);
@@ -48,9 +48,15 @@ BOOL WINAPI MoveMeetingHold(LPCSTR from, LPCSTR to, DWORD flags) {
     return Kernel<decltype(&MoveFileExA)>("MoveFileExA")(from, to, flags);
 }
 
-BOOL WINAPI DeleteMeetingHold(LPCSTR path) {
-    Meet(FileHolder::kDelete, path);
-    return Kernel<decltype(&DeleteFileA)>("DeleteFileA")(path);
+BOOL WINAPI SetInformationMeetingHold(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information, DWORD size) {
+    if (kind == FileRenameInfo) {
+        const FILE_RENAME_INFO* rename = static_cast<const FILE_RENAME_INFO*>(information);
+        char target[MAX_PATH * 2] = "";
+        WideCharToMultiByte(CP_ACP, 0, rename->FileName, static_cast<int>(rename->FileNameLength / sizeof(WCHAR)),
+                            target, sizeof target - 1, NULL, NULL);
+        Meet(FileHolder::kRenameOver, target);
+    }
+    return Kernel<decltype(&SetFileInformationByHandle)>("SetFileInformationByHandle")(file, kind, information, size);
 }
 
 HANDLE WINAPI CreateMeetingHold(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -63,14 +69,19 @@ HANDLE WINAPI CreateMeetingHold(LPCSTR path, DWORD access, DWORD share, LPSECURI
 
 FileHolder::FileHolder(Moment moment, const std::string& path, DWORD holdMs, bool deleteFirst) {
     hold = new Hold{moment, path, holdMs, deleteFirst};
-    const char* function[] = {"MoveFileExA", "DeleteFileA", "CreateFileA"};
-    void* meeting[] = {reinterpret_cast<void*>(MoveMeetingHold), reinterpret_cast<void*>(DeleteMeetingHold),
-                       reinterpret_cast<void*>(CreateMeetingHold)};
-    patch_ = new ImportPatch("kernel32.dll", function[moment], meeting[moment]);
+    patches_[1] = NULL;
+    if (moment == kRenameOver) {
+        patches_[0] = new ImportPatch("kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(MoveMeetingHold));
+        patches_[1] = new ImportPatch("kernel32.dll", "SetFileInformationByHandle",
+                                      reinterpret_cast<void*>(SetInformationMeetingHold));
+    } else {
+        patches_[0] = new ImportPatch("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(CreateMeetingHold));
+    }
 }
 
 FileHolder::~FileHolder() {
-    delete patch_;
+    for (ImportPatch* patch : patches_)
+        delete patch;
     SetEvent(hold->release);
     if (hold->thread != NULL) {
         WaitForSingleObject(hold->thread, INFINITE);

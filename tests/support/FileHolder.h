@@ -15,9 +15,10 @@ class ImportPatch;
 
 class FileHolder {
 public:
+    // A "_" file of the extraction is never met: the run holds it with delete access, so that a
+    // scanner cannot open it without sharing deletion, and then does not keep it from going.
     enum Moment {
-        kRenameOver,  // MoveFileExA with the file as its target
-        kDelete,      // DeleteFileA of the file
+        kRenameOver,  // MoveFileExA, or a rename through a handle, with the file as its target
         kCreate,      // CreateFileA that creates or replaces the file
     };
 
@@ -33,5 +34,5 @@ public:
     FileHolder& operator=(const FileHolder&) = delete;
 
 private:
-    ImportPatch* patch_;
+    ImportPatch* patches_[2];
 };

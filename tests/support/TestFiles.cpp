@@ -11,9 +11,11 @@ bool WriteBytes(const std::string& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
+// Shares everything: the run holds its "_" files with write and delete access, and a test may
+// look at them meanwhile.
 std::string ReadBytes(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return "";
     std::string bytes;
     char chunk[65536];

@@ -104,6 +104,13 @@ BOOL WINAPI KillableSetFileTime(HANDLE file, const FILETIME* created, const FILE
     return Real<decltype(&SetFileTime)>("SetFileTime")(file, created, accessed, written);
 }
 
+// A rename or a deletion through a handle.
+BOOL WINAPI KillableSetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
+                                               DWORD size) {
+    if (IsKillPoint()) Die();
+    return Real<decltype(&SetFileInformationByHandle)>("SetFileInformationByHandle")(file, kind, information, size);
+}
+
 BOOL WINAPI KillableCreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
     if (IsKillPoint()) Die();
     return Real<decltype(&CreateDirectoryA)>("CreateDirectoryA")(path, security);
@@ -165,6 +172,7 @@ const Patch kPatches[] = {
     {"SetFileAttributesA", reinterpret_cast<void*>(KillableSetFileAttributesA)},
     {"SetFileTime", reinterpret_cast<void*>(KillableSetFileTime)},
     {"CreateDirectoryA", reinterpret_cast<void*>(KillableCreateDirectoryA)},
+    {"SetFileInformationByHandle", reinterpret_cast<void*>(KillableSetFileInformationByHandle)},
 };
 
 // The test tells a launch that never reached this program's code from one that did: the event
