@@ -19,7 +19,11 @@ static const char kDataShort[] = "読込に失敗しました。";
 static const char kInstallFailed[] = "インストールに失敗しました。";
 
 PackageReader::PackageReader()
-    : nextIndex(0), packageFile(INVALID_HANDLE_VALUE), memberCount(0), members(new StringPool(2048)) {
+    : nextIndex(0),
+      packageFile(INVALID_HANDLE_VALUE),
+      memberCount(0),
+      members(new StringPool(2048)),
+      createdFolders(new StringPool(2048)) {
     ZeroMemory(memberSizes, sizeof memberSizes);
     for (HANDLE& file : temporaryFiles)
         file = INVALID_HANDLE_VALUE;
@@ -33,6 +37,7 @@ PackageReader::PackageReader()
 PackageReader::~PackageReader() {
     UnPackClose();
     delete members;
+    delete createdFolders;
 }
 
 uint32_t PackageReader::ReadBlock(HANDLE file, void* buffer, uint32_t byteCount) {
@@ -110,6 +115,7 @@ static int Refuse(HANDLE* file, const char* message) {
 int PackageReader::UnPackOpen(const char* archivePath, const char* targetFolder, HANDLE openArchive) {
     FileHandle given(openArchive);
     UnPackClose();
+    createdFolders->Reset();
     ZeroMemory(memberSizes, sizeof memberSizes);
     if (!CopyBounded(baseFolder, sizeof baseFolder - 1, targetFolder)) {
         baseFolder[0] = '\0';
@@ -204,16 +210,28 @@ int PackageReader::ReadEntryFields(FILETIME* fileTime, MemberRecord* record) {
     return 0;
 }
 
+// Creates the folder and notes it when it was not there.
+static void CreateFolder(const char* path, StringPool* created) {
+    if (CreateDirectoryA(path, NULL)) created->Put(created->Count, path, lstrlenA(path));
+}
+
 // Creates every folder of path below its first skipBytes bytes, parents first. Whole characters
 // are stepped, so a trail byte 0x5C is never taken for a backslash.
-static void CreateLevelsBelow(char* path, size_t skipBytes) {
+static void CreateLevelsBelow(char* path, size_t skipBytes, StringPool* created) {
     for (char* p = path + skipBytes; *p != '\0'; p = CharNextA(p)) {
         if (*p != '\\') continue;
         *p = '\0';
-        CreateDirectoryA(path, NULL);
+        CreateFolder(path, created);
         *p = '\\';
     }
-    CreateDirectoryA(path, NULL);
+    CreateFolder(path, created);
+}
+
+// Children first; a folder that something else has come into stays.
+void PackageReader::RemoveCreatedFolders() {
+    for (int32_t i = createdFolders->Count - 1; i >= 0; --i)
+        RemoveDirectoryA(createdFolders->Text(i));
+    createdFolders->Reset();
 }
 
 // The members of a packed folder come in path order, so "a\b\x" arrives before "a\y", and a
@@ -223,7 +241,7 @@ void PackageReader::EnterSubfolder(const char* subfolder) {
     if (subfolder[0] == '\0' || lstrcmpiA(subfolder, currentSubfolder) == 0) return;
     char folder[kMaxPathBytes];
     if (CopyBounded(folder, sizeof folder, baseFolder) && AppendBounded(folder, sizeof folder, subfolder))
-        CreateLevelsBelow(folder, lstrlenA(baseFolder));
+        CreateLevelsBelow(folder, lstrlenA(baseFolder), createdFolders);
     lstrcpyA(currentSubfolder, subfolder);
 }
 

@@ -76,6 +76,9 @@ public:
     char baseFolder[264];  // ends in a backslash once set; empty when closed
     StringPool* members;
     char currentSubfolder[51];
+    // The folders that this extraction made, parents first: a package that a bound program refuses
+    // leaves none of them.
+    StringPool* createdFolders;
     char tracePath[261];  // empty: no trace
 
     PackageReader(const PackageReader&) = delete;
@@ -87,6 +90,7 @@ private:
     int ExtractData(const char* outputPath, const FILETIME& fileTime, int prefixFlag);
     HANDLE CreateOutputFile(const char* outputPath, int prefixFlag);
     int32_t EarlierListingOf(const char* outputPath) const;
+    void RemoveCreatedFolders();
     void ReleaseTemporaryFile(int32_t index, bool deleteIt);
     int CopyPass();
     bool PlaceMember(int32_t index, const MemberRecord& record, int previousDecision, int* decision);

@@ -173,12 +173,14 @@ int PackageReader::UnPackCopy(const char* archivePath, const char* targetFolder,
     WriteTrace("バージョンを確認しながらコピー");
     // The copy pass is the first step that changes an installed name: a program bound to its
     // package, which has hashed it beside the extraction, has its verdict before it.
-    if (result == 0 && digest != NULL && !digest->Matches()) {
+    bool refused = result == 0 && digest != NULL && !digest->Matches();
+    if (refused) {
         ShowWarning(kDamagedPackage);
         result = -1;
     }
     if (result == 0) result = CopyPass();
     WriteTrace("残骸処理");
     UnPackClose();
+    if (refused) RemoveCreatedFolders();  // nothing of another package stays
     return result;
 }
