@@ -1,24 +1,18 @@
 #include "util/BackgroundSha256.h"
 
-#include <wincrypt.h>
-
 BackgroundSha256::BackgroundSha256()
-    : file_(INVALID_HANDLE_VALUE), thread_(NULL), provider_(0), hash_(0), chunk_(NULL), stopping_(0), failed_(false) {}
+    : file_(INVALID_HANDLE_VALUE), thread_(NULL), chunk_(NULL), stopping_(0), failed_(false) {}
 
 BackgroundSha256::~BackgroundSha256() {
     InterlockedExchange(&stopping_, 1);
     Stop();
-    if (hash_ != 0) CryptDestroyHash(hash_);
-    if (provider_ != 0) CryptReleaseContext(provider_, 0);
     if (chunk_ != NULL) HeapFree(GetProcessHeap(), 0, chunk_);
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
 }
 
 bool BackgroundSha256::Start(HANDLE file) {
     file_ = file;
-    // The AES provider is the one that knows SHA-256 on every Windows since XP SP3.
-    if (!CryptAcquireContextA(&provider_, NULL, NULL, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) return false;
-    if (!CryptCreateHash(provider_, CALG_SHA_256, 0, 0, &hash_)) return false;
+    if (!sha_.Start()) return false;
     chunk_ = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, kChunkBytes));
     if (chunk_ == NULL) return false;
     thread_ = CreateThread(NULL, 0, HashFile, this, 0, NULL);
@@ -28,8 +22,7 @@ bool BackgroundSha256::Start(HANDLE file) {
 bool BackgroundSha256::Finish(BYTE digest[kDigestBytes]) {
     if (thread_ == NULL) return false;
     Stop();
-    DWORD length = kDigestBytes;
-    return !failed_ && CryptGetHashParam(hash_, HP_HASHVAL, digest, &length, 0) && length == kDigestBytes;
+    return !failed_ && sha_.Finish(digest);
 }
 
 void BackgroundSha256::Stop() {
@@ -48,7 +41,7 @@ DWORD WINAPI BackgroundSha256::HashFile(void* self) {
         }
         DWORD got = 0;
         if (!ReadFile(hasher->file_, hasher->chunk_, kChunkBytes, &got, NULL) ||
-            (got > 0 && !CryptHashData(hasher->hash_, hasher->chunk_, got, 0))) {
+            (got > 0 && !hasher->sha_.Add(hasher->chunk_, got))) {
             hasher->failed_ = true;
             return 0;
         }

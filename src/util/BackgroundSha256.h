@@ -1,9 +1,11 @@
-// The SHA-256 of a file, computed by the system's own provider on a second thread that reads the
-// file through a handle of its own, from its first byte to its last, while the caller goes on
-// (copying the same file, extracting what it copied). Nothing that the caller does waits for it
-// until it asks for the digest.
+// The SHA-256 of a file, computed on a second thread that reads the file through a handle of its
+// own, from its first byte to its last, while the caller goes on (copying the same file,
+// extracting what it copied). Nothing that the caller does waits for it until it asks for the
+// digest.
 #pragma once
 #include <windows.h>
+
+#include "util/Sha256.h"
 
 class BackgroundSha256 {
 public:
@@ -15,9 +17,9 @@ public:
     ~BackgroundSha256();  // stops the thread at its next chunk and waits for it
 
     // Takes file, at its start and open for reading (it is closed here), and starts the thread;
-    // false when the provider, the memory or the thread is not to be had.
+    // false when the hash, the memory or the thread is not to be had.
     bool Start(HANDLE file);
-    // Waits for the thread and gives the digest; false when a read or the provider failed.
+    // Waits for the thread and gives the digest; false when a read or the hash failed.
     bool Finish(BYTE digest[kDigestBytes]);
 
     BackgroundSha256(const BackgroundSha256&) = delete;
@@ -29,8 +31,7 @@ private:
 
     HANDLE file_;
     HANDLE thread_;
-    ULONG_PTR provider_;
-    ULONG_PTR hash_;
+    Sha256 sha_;
     BYTE* chunk_;
     volatile LONG stopping_;
     bool failed_;  // written by the thread only, read after it ends
