@@ -48,16 +48,32 @@ BOOL DeleteFilePatiently(const char* path) {
     return RetryWhileHeld([&] { return DeleteFileA(path) != FALSE; }, path);
 }
 
+// The new name in the system's own form ("\\??\\C:\\dir\\name", "\\??\\UNC\\server\\share\\name"), which
+// every Windows since Vista and Wine take as it stands: whether a drive path is converted first
+// has changed between versions, and a bare name would be taken from the current folder.
+static bool SystemFormOf(const char* path, WCHAR* form, int capacity) {
+    const WCHAR* prefix = L"\\??\\";
+    if (path[0] == '\\' && path[1] == '\\' && path[2] == '?' && path[3] == '\\')
+        path += 4;
+    else if (path[0] == '\\' && path[1] == '\\') {
+        prefix = L"\\??\\UNC\\";
+        path += 2;
+    }
+    int prefixLength = lstrlenW(prefix);
+    lstrcpyW(form, prefix);
+    return MultiByteToWideChar(CP_ACP, 0, path, -1, form + prefixLength, capacity - prefixLength) != 0;
+}
+
 bool RenameThroughHandlePatiently(HANDLE file, const char* path, bool replaceExisting) {
+    const int kCapacity = kMaxPathBytes + 16;
     union {
         FILE_RENAME_INFO info;
-        BYTE bytes[sizeof(FILE_RENAME_INFO) + kMaxPathBytes * sizeof(WCHAR)];
+        BYTE bytes[sizeof(FILE_RENAME_INFO) + kCapacity * sizeof(WCHAR)];
     } rename;
     ZeroMemory(&rename, sizeof rename);
     rename.info.ReplaceIfExists = replaceExisting ? TRUE : FALSE;
-    int characters = MultiByteToWideChar(CP_ACP, 0, path, -1, rename.info.FileName, kMaxPathBytes + 1);
-    if (characters == 0) return false;
-    rename.info.FileNameLength = static_cast<DWORD>(characters - 1) * sizeof(WCHAR);
+    if (!SystemFormOf(path, rename.info.FileName, kCapacity)) return false;
+    rename.info.FileNameLength = static_cast<DWORD>(lstrlenW(rename.info.FileName)) * sizeof(WCHAR);
     return RetryWhileHeld(
         [&] { return SetFileInformationByHandle(file, FileRenameInfo, &rename, sizeof rename) != FALSE; }, path);
 }

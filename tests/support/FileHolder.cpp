@@ -2,6 +2,8 @@
 
 #include "ImportPatch.h"
 
+#include <cstring>
+
 namespace {
 
 // The one hold of the process: the patched calls are plain functions and find it here.
@@ -54,7 +56,8 @@ BOOL WINAPI SetInformationMeetingHold(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kin
         char target[MAX_PATH * 2] = "";
         WideCharToMultiByte(CP_ACP, 0, rename->FileName, static_cast<int>(rename->FileNameLength / sizeof(WCHAR)),
                             target, sizeof target - 1, NULL, NULL);
-        Meet(FileHolder::kRenameOver, target);
+        // The system's form of the name begins with "\\??\\".
+        Meet(FileHolder::kRenameOver, strncmp(target, "\\??\\", 4) == 0 ? target + 4 : target);
     }
     return Kernel<decltype(&SetFileInformationByHandle)>("SetFileInformationByHandle")(file, kind, information, size);
 }
