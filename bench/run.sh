@@ -588,7 +588,7 @@ goals_missed() {
         value=$(summarise "$results" "bound-$situation" 2 1000 | cut -d' ' -f1)
         peer=$(summarise "$results" "$unbound-$situation" 2 1000 | cut -d' ' -f1)
         awk -v v="$value" -v p="$peer" 'BEGIN { exit !(v > p * 1.25) }' &&
-          echo "$kind, bound-$situation: wall time $(ratio "$value" "$peer") × $unbound-$situation's, goal 1.25"
+          echo "$kind, bound-$situation: wall time $(ratio "$value" "$peer") × the same build's unbound run ($unbound-$situation), goal 1.25"
       done
     fi
     peaks+=("$(summarise "$results" ours-over 3 1024 | cut -d' ' -f1)")
