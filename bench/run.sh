@@ -296,8 +296,9 @@ measure_kind() {
 # start and what it causes in processes already running (the desktop process answering the
 # peer's messages, for one). Left out: the launcher (the contender is started straight
 # by the loader, so neither the launcher's own start nor its polling is counted) and the system
-# processes' start, made once by wineboot, and once more by an uncounted warm-up run of each
-# contender, which also lays the earlier installation that its "over" runs meet. A contender runs
+# processes' start: wineboot starts the services and the peer's uncounted warm-up run starts the
+# desktop's process, which a process kept on the desktop keeps up (see count_requests). Each contender's
+# warm-up run also lays the earlier installation that its "over" runs meet. A contender runs
 # in each situation three times, round by round as in the timed rounds, and the table gives the
 # median: now and then a run carries a burst of unrelated requests (a service's idle worker
 # threads ending). create_file requests are counted apart: every open of a file or a DLL.
