@@ -25,10 +25,6 @@
 
 namespace {
 
-bool JoinPath(char* out, size_t outSize, const char* folder, const char* name) {
-    return CopyBounded(out, outSize, folder) && AppendBounded(out, outSize, "\\") && AppendBounded(out, outSize, name);
-}
-
 void CreateSettingsFile(const char* targetFolder) {
     char path[kMaxPathBytes];
     if (!JoinPath(path, sizeof path, targetFolder, "korvex.ini") || FileExists(path)) return;

@@ -28,7 +28,6 @@ PackageReader::PackageReader()
     for (HANDLE& file : temporaryFiles)
         file = INVALID_HANDLE_VALUE;
     ZeroMemory(temporaryOwner, sizeof temporaryOwner);
-    ZeroMemory(temporaryPlaced, sizeof temporaryPlaced);
     baseFolder[0] = '\0';
     currentSubfolder[0] = '\0';
     tracePath[0] = '\0';
@@ -95,7 +94,6 @@ void PackageReader::UnPackClose() {
     for (int32_t i = 0; i < kMaxMembers; ++i)
         ReleaseTemporaryFile(i, true);
     ZeroMemory(temporaryOwner, sizeof temporaryOwner);
-    ZeroMemory(temporaryPlaced, sizeof temporaryPlaced);
     baseFolder[0] = '\0';
     members->Reset();
 }

@@ -70,9 +70,9 @@ public:
     HANDLE temporaryFiles[512];
     // Per member: the member whose handle holds its "_" file. A name listed twice leads to one
     // file, which holds the data of its last listing: earlier listings use that one's handle.
+    // Only that last listing deletes the file, so a closed handle of an owner that a member still
+    // looks to means that an earlier listing has put the file in its place.
     int32_t temporaryOwner[512];
-    // Per member, as owner: its file is in its place already (an earlier listing put it there).
-    bool temporaryPlaced[512];
     char baseFolder[264];  // ends in a backslash once set; empty when closed
     StringPool* members;
     char currentSubfolder[51];

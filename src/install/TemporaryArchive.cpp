@@ -55,9 +55,7 @@ bool IsRunFolderName(const char* name) {
 void RemoveLeftRunFolder(const char* folder) {
     FileHandle held(OpenPlainFolderForRemoval(folder));
     char archive[kMaxPathBytes];
-    if (!held.IsOpen() || !CopyBounded(archive, sizeof archive, folder) ||
-        !AppendBounded(archive, sizeof archive, "\\") || !AppendBounded(archive, sizeof archive, kArchiveName))
-        return;
+    if (!held.IsOpen() || !JoinPath(archive, sizeof archive, folder, kArchiveName)) return;
     if (GetFileAttributesA(archive) != INVALID_FILE_ATTRIBUTES && !RemovePlainFilePatiently(archive)) return;
     DeleteThroughHandle(held.Get());
 }
@@ -117,8 +115,7 @@ bool TemporaryArchive::Create() {
         folder_[0] = '\0';
         return false;
     }
-    if (!CopyBounded(path_, sizeof path_, folder_) || !AppendBounded(path_, sizeof path_, "\\") ||
-        !AppendBounded(path_, sizeof path_, kArchiveName)) {
+    if (!JoinPath(path_, sizeof path_, folder_, kArchiveName)) {
         RemoveDirectoryA(folder_);
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;

@@ -122,7 +122,7 @@ bool PackageReader::PlaceMember(int32_t index, const MemberRecord& record, int p
     char finalPath[kMaxPathBytes];
     MemberPath(record, "", finalPath, sizeof finalPath);  // bounded when the member was extracted
     int32_t owner = temporaryOwner[index];
-    HANDLE extracted = temporaryPlaced[owner] ? INVALID_HANDLE_VALUE : temporaryFiles[owner];
+    HANDLE extracted = temporaryFiles[owner];  // INVALID_HANDLE_VALUE: placed by an earlier listing
     WIN32_FILE_ATTRIBUTE_DATA installedFile;
     bool installed = FindInstalledFile(finalPath, &installedFile);
     *decision = 1;
@@ -130,7 +130,7 @@ bool PackageReader::PlaceMember(int32_t index, const MemberRecord& record, int p
         *decision = Decide(record, extracted, finalPath, installedFile, previousDecision);
         ClearBlockingAttributes(finalPath, installedFile.dwFileAttributes);
     }
-    if (temporaryPlaced[owner]) return true;
+    if (extracted == INVALID_HANDLE_VALUE) return true;
     if (*decision == 0) {
         if (owner == index) ReleaseTemporaryFile(index, true);
         return true;
@@ -141,7 +141,6 @@ bool PackageReader::PlaceMember(int32_t index, const MemberRecord& record, int p
     else
         GetSystemTimeAsFileTime(&created);
     if (!PlaceThroughHandle(extracted, finalPath, created, installed)) return false;
-    temporaryPlaced[owner] = true;
     ReleaseTemporaryFile(owner, false);
     return true;
 }

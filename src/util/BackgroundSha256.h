@@ -11,7 +11,7 @@ class BackgroundSha256 {
 public:
     // Large, so that a file of hundreds of megabytes takes few reads.
     static const DWORD kChunkBytes = 256 * 1024;
-    static const DWORD kDigestBytes = 32;
+    static const DWORD kDigestBytes = Sha256::kDigestBytes;
 
     BackgroundSha256();
     ~BackgroundSha256();  // stops the thread at its next chunk and waits for it

@@ -27,17 +27,13 @@ DWORD HandleAttributes(HANDLE handle) {
     return GetFileInformationByHandle(handle, &information) ? information.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
 }
 
-// Neither a folder nor a link of any kind, by what the open handle itself says.
-bool IsPlainFileHandle(HANDLE file) {
-    DWORD attributes = HandleAttributes(file);
+// By what the open handle itself says, a plain file (folder false) or a plain folder, and no link
+// of any kind.
+bool IsPlain(HANDLE handle, bool folder) {
+    DWORD attributes = HandleAttributes(handle);
     return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
-}
-
-bool IsPlainFolderHandle(HANDLE folder) {
-    DWORD attributes = HandleAttributes(folder);
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY;
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+               (folder ? FILE_ATTRIBUTE_DIRECTORY : 0);
 }
 
 bool EndsInBackslash(const wchar_t* text) {
@@ -86,7 +82,7 @@ bool RemovePlainFilePatiently(const char* path) {
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
-    if (!IsPlainFileHandle(file.Get()) || !IsNamedHere(file.Get(), path)) {
+    if (!IsPlain(file.Get(), false) || !IsNamedHere(file.Get(), path)) {
         SetLastError(ERROR_FILE_EXISTS);
         return false;
     }
@@ -96,7 +92,7 @@ bool RemovePlainFilePatiently(const char* path) {
 HANDLE OpenPlainFolderForRemoval(const char* path) {
     FileHandle folder(CreateFileA(path, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, NULL));
-    if (!folder.IsOpen() || !IsPlainFolderHandle(folder.Get()) || !IsNamedHere(folder.Get(), path))
+    if (!folder.IsOpen() || !IsPlain(folder.Get(), true) || !IsNamedHere(folder.Get(), path))
         return INVALID_HANDLE_VALUE;
     return folder.Release();
 }

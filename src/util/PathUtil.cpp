@@ -29,6 +29,10 @@ char* FileNameOf(char* path) {
     return const_cast<char*>(FileNameOf(static_cast<const char*>(path)));
 }
 
+bool JoinPath(char* out, size_t outSize, const char* folder, const char* name) {
+    return CopyBounded(out, outSize, folder) && AppendBounded(out, outSize, "\\") && AppendBounded(out, outSize, name);
+}
+
 bool NamesMatch(const char* first, const char* second) {
     wchar_t wideFirst[kMaxPathBytes];
     wchar_t wideSecond[kMaxPathBytes];

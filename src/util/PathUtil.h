@@ -22,6 +22,9 @@ void StripTrailingBackslash(char* path);
 bool CopyBounded(char* dst, size_t dstSize, const char* src);
 bool AppendBounded(char* dst, size_t dstSize, const char* src);
 
+// out = folder, a backslash and name; false, with out unusable, when that does not fit in outSize.
+bool JoinPath(char* out, size_t outSize, const char* folder, const char* name);
+
 // Whether two paths name the same file as the file system compares names: exactly, blind to case
 // (ordinal, not linguistic).
 bool NamesMatch(const char* first, const char* second);

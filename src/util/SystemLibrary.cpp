@@ -11,9 +11,9 @@ bool g_systemKeepsToItsFolder = false;
 
 HMODULE LoadByFullPath(const char* name) {
     char path[kMaxPathBytes];
-    UINT length = GetSystemDirectoryA(path, sizeof path);
-    if (length == 0 || length >= sizeof path || !AppendBounded(path, sizeof path, "\\") ||
-        !AppendBounded(path, sizeof path, name)) {
+    char folder[kMaxPathBytes];
+    UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder || !JoinPath(path, sizeof path, folder, name)) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return NULL;
     }
